@@ -1,0 +1,34 @@
+// Program entry: checks for a display, then initialises the application, creates the main
+// window from its form data and runs the message loop until the window closes.
+
+#include "app/Main.h"
+#include "framework/Application.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool DisplayAvailable() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform)
+        return true; // the caller chose a platform (offscreen, xcb under Xvfb, ...)
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+} // namespace
+
+int main() {
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr, "kelvor-monitor: no display found (DISPLAY and WAYLAND_DISPLAY are "
+                             "unset); start it from a desktop session or under xvfb-run\n");
+        return 1;
+    }
+    TApplication application;
+    application.Initialize();
+    application.CreateForm(Form1);
+    application.Run();
+    return 0;
+}

@@ -1,0 +1,37 @@
+# Shared build rules: warnings as errors for our own code, and one way to declare
+# a library or a test so every folder builds the same way.
+
+# -Wrestrict is off: GCC 12 reports false positives inside std::string at -O2/-O3 (its
+# bug 105329), e.g. for "$" + std::string.
+add_library(kelvor_warnings INTERFACE)
+target_compile_options(kelvor_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Werror -Wno-missing-field-initializers
+  $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
+
+# kelvor_library(NAME SOURCES ... LIBS ...)
+function(kelvor_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE kelvor_warnings)
+endfunction()
+
+# kelvor_test(NAME SOURCES ... LIBS ...): a GoogleTest binary with the shared
+# headless main, registered with CTest test by test.
+function(kelvor_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kelvor_test_support ${ARG_LIBS} GTest::gtest GTest::gmock kelvor_warnings)
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KELVOR_LOOPBACK_ONLY=1"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# Subfolders that exist; lets a layer grow its folders without touching its parent.
+function(kelvor_add_existing_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
