@@ -19,6 +19,7 @@ TEST(WindowClasses, RegisterQueryAndDuplicates) {
 }
 
 TEST(WindowLifecycle, CreationSendsNcCreateThenCreateWithTheParameters) {
+    RecordingClass();
     Seen().clear();
     int tag = 7;
     HWND hwnd =
