@@ -32,7 +32,8 @@ void TApplication::Initialize() {
         FOwnedQtApp = std::make_unique<QApplication>(qtArgc, qtArgv);
     if (FTitle.empty())
         FTitle = QFileInfo(QApplication::applicationFilePath()).completeBaseName().toStdString();
-    SetUnhandledExceptionSink([this](std::exception_ptr error) { HandleException(this, error); });
+    SetUnhandledExceptionSink(
+        [this](std::exception_ptr error) { HandleException(this, std::move(error)); });
 }
 
 void TApplication::AfterCreateForm(TComponent* Form) {
@@ -71,7 +72,7 @@ std::string TApplication::ExceptionText(const std::exception& E) {
 
 void TApplication::HandleException(TObject* Sender, std::exception_ptr Error) {
     try {
-        std::rethrow_exception(Error);
+        std::rethrow_exception(std::move(Error));
     } catch (const EAbort&) {
         // The silent exception: unwinding was all it was for.
     } catch (const std::exception& e) {

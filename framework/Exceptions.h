@@ -44,6 +44,7 @@ private:
     std::string FMessage;
 };
 
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are class names.
 #define KELVOR_EXCEPTION(Name, Base)                                                               \
     class Name : public Base {                                                                     \
     public:                                                                                        \
@@ -66,6 +67,7 @@ KELVOR_EXCEPTION(EFOpenError, EStreamError);
 KELVOR_EXCEPTION(EReadError, EStreamError);
 KELVOR_EXCEPTION(EWriteError, EStreamError);
 KELVOR_EXCEPTION(EOutOfMemory, Exception);
+// NOLINTEND(bugprone-macro-parentheses)
 
 // Message texts shared by several units.
 inline constexpr const char* SAssignError = "Cannot assign a %s to a %s";

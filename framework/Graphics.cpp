@@ -205,19 +205,28 @@ void TFont::Changed() {
         OnChange(this);
 }
 
-#define KELVOR_FONT_SETTER(Setter, Field)                                                          \
-    void TFont::Setter(decltype(Field) Value) {                                                    \
-        if (Field == Value)                                                                        \
-            return;                                                                                \
-        Field = Value;                                                                             \
-        Changed();                                                                                 \
-    }
-KELVOR_FONT_SETTER(SetHeight, FHeight)
-KELVOR_FONT_SETTER(SetCharset, FCharset)
-KELVOR_FONT_SETTER(SetColor, FColor)
-KELVOR_FONT_SETTER(SetStyle, FStyle)
-KELVOR_FONT_SETTER(SetPitch, FPitch)
-#undef KELVOR_FONT_SETTER
+template <class T> void TFont::Update(T& Field, T Value) {
+    if (Field == Value)
+        return;
+    Field = Value;
+    Changed();
+}
+
+void TFont::SetHeight(int Value) {
+    Update(FHeight, Value);
+}
+void TFont::SetCharset(TFontCharset Value) {
+    Update(FCharset, Value);
+}
+void TFont::SetColor(TColor Value) {
+    Update(FColor, Value);
+}
+void TFont::SetStyle(TFontStyles Value) {
+    Update(FStyle, Value);
+}
+void TFont::SetPitch(TFontPitch Value) {
+    Update(FPitch, Value);
+}
 
 void TFont::SetName(const std::string& Value) {
     if (Value.empty() || Value == FName)

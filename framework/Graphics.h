@@ -141,6 +141,7 @@ public:
 
 private:
     void Changed();
+    template <class T> void Update(T& Field, T Value);
     std::string FName = "MS Sans Serif";
     int FHeight = -11;
     TFontCharset FCharset = 1; // DEFAULT_CHARSET

@@ -16,10 +16,10 @@
 
 class QWidget;
 
-struct HWND__;
-using HWND = HWND__*;
-struct HMODULE__;
-using HMODULE = HMODULE__*;
+struct WindowHandle;
+using HWND = WindowHandle*;
+struct ModuleHandle;
+using HMODULE = ModuleHandle*;
 using HINSTANCE = HMODULE;
 using HMENU = std::uintptr_t; // also carries a child window's identifier
 using ATOM = WORD;
