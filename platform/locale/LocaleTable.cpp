@@ -7,8 +7,8 @@
 #include <array>
 #include <cctype>
 #include <cstdlib>
-#include <unordered_map>
 #include <unicode/uloc.h>
+#include <unordered_map>
 
 namespace {
 
