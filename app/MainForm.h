@@ -1,0 +1,66 @@
+#pragma once
+// Form data of the main window.
+
+inline constexpr const char* kForm1FormData = R"json({
+  "class": "TForm1",
+  "name": "Form1",
+  "properties": {
+    "Left": 218,
+    "Top": 165,
+    "Width": 727,
+    "Height": 290,
+    "Caption": "Bitstream output view.",
+    "Color": "clBtnFace",
+    "Font": {"Charset": "ANSI_CHARSET", "Color": "clWindowText", "Height": -11,
+             "Name": "MS Sans Serif", "Style": []},
+    "Menu": "MainMenu1",
+    "OldCreateOrder": false,
+    "Position": "poScreenCenter",
+    "OnCreate": "FormCreate",
+    "PixelsPerInch": 96,
+    "TextHeight": 13
+  },
+  "components": [
+    {"class": "TBevel", "name": "Bevel4",
+     "properties": {"Left": 4, "Top": 4, "Width": 709, "Height": 209,
+                    "Anchors": ["akLeft", "akTop", "akRight"]}},
+    {"class": "TLabel", "name": "Label2",
+     "properties": {"Left": 8, "Top": 8, "Width": 51, "Height": 13, "Caption": "IP Address"}},
+    {"class": "TLabel", "name": "Label3",
+     "properties": {"Left": 112, "Top": 8, "Width": 19, "Height": 13, "Caption": "Port"}},
+    {"class": "TLabel", "name": "Label4",
+     "properties": {"Left": 204, "Top": 28, "Width": 43, "Height": 13, "Caption": "Bitstream"}},
+    {"class": "TEdit", "name": "IPAddr",
+     "properties": {"Left": 8, "Top": 20, "Width": 101, "Height": 21, "Color": "clMenu",
+                    "Hint": "use IP address as defined in KELVOR-32 ",
+                    "ParentShowHint": false, "ShowHint": true, "TabOrder": 0,
+                    "Text": "192.168.10.32"}},
+    {"class": "TEdit", "name": "IPPort",
+     "properties": {"Left": 112, "Top": 20, "Width": 37, "Height": 21, "Color": "clMenu",
+                    "Hint": "use port number as defined in KELVOR-32  + 2",
+                    "ParentShowHint": false, "ShowHint": true, "TabOrder": 1,
+                    "Text": "1236"}},
+    {"class": "TButton", "name": "Button1",
+     "properties": {"Left": 388, "Top": 16, "Width": 149, "Height": 25,
+                    "Caption": "Connect  bit stream port",
+                    "Hint": "press to connect to KELVOR-32",
+                    "ParentShowHint": false, "ShowHint": true, "TabOrder": 2,
+                    "Visible": false}},
+    {"class": "TLabel", "name": "Label7",
+     "properties": {"Left": 4, "Top": 218, "Width": 711, "Height": 23,
+                    "Anchors": ["akLeft", "akRight", "akBottom"], "AutoSize": false,
+                    "Color": "clRed", "ParentColor": false}},
+    {"class": "TMainMenu", "name": "MainMenu1",
+     "components": [
+       {"class": "TMenuItem", "name": "SaveBitStream1",
+        "properties": {"Caption": "Save Bit Stream"}}
+     ]},
+    {"class": "TFontDialog", "name": "FontDialog1",
+     "properties": {"Font": {"Charset": "DEFAULT_CHARSET", "Color": "clWindowText",
+                             "Height": -11, "Name": "MS Sans Serif", "Style": []},
+                    "MinFontSize": 0, "MaxFontSize": 0}},
+    {"class": "TSaveDialog", "name": "SaveDialog1"},
+    {"class": "TOpenDialog", "name": "OpenDialog1",
+     "properties": {"Filter": "*.ip| *.ip", "Title": "Select a Initiation packet file"}}
+  ]
+})json";

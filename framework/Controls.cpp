@@ -1,0 +1,859 @@
+#include "framework/Controls.h"
+
+#include "framework/Exceptions.h"
+#include "framework/Menus.h"
+#include "framework/WidgetBridge.h"
+#include "platform/locale/Locale.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QWidget>
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+// --- widget glue -----------------------------------------------------------------------------
+
+namespace widgetbridge {
+
+std::u16string ToWide(const std::string& ansi) {
+    return AnsiToWide(ansi, CP_ACP);
+}
+std::string FromWide(const std::u16string& text) {
+    return WideToAnsi(text, CP_ACP);
+}
+QString ToQString(const std::string& ansi) {
+    const std::u16string wide = ToWide(ansi);
+    return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+std::string FromQString(const QString& text) {
+    return FromWide(std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                                   static_cast<size_t>(text.size())));
+}
+
+namespace {
+class ResizeForwarder : public QObject {
+public:
+    ResizeForwarder(HWND hwnd, QObject* parent) : QObject(parent), FHwnd(hwnd) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize && IsWindow(FHwnd)) {
+            HWND hwnd = FHwnd;
+            RunGuarded([hwnd] {
+                RECT r{};
+                GetClientRect(hwnd, &r);
+                SendMessage(hwnd, WM_SIZE, 0, MAKELONG(WORD(r.right), WORD(r.bottom)));
+            });
+        }
+        return false;
+    }
+
+private:
+    HWND FHwnd;
+};
+} // namespace
+
+void AttachWidget(HWND hwnd, QWidget* widget) {
+    SetWindowWidget(hwnd, widget);
+    widget->installEventFilter(new ResizeForwarder(hwnd, widget));
+}
+
+void NotifyParent(HWND hwnd, WORD code) {
+    RunGuarded([hwnd, code] {
+        HWND parent = GetParent(hwnd);
+        if (!parent || !IsWindow(hwnd))
+            return;
+        const auto id = static_cast<WORD>(GetWindowLongPtr(hwnd, GWLP_ID));
+        SendMessage(parent, WM_COMMAND, MAKELONG(id, code), reinterpret_cast<LPARAM>(hwnd));
+    });
+}
+
+} // namespace widgetbridge
+
+using namespace widgetbridge;
+
+namespace {
+
+std::unordered_map<HWND, TWinControl*>& ControlsByHandle() {
+    static std::unordered_map<HWND, TWinControl*> map;
+    return map;
+}
+
+LRESULT ContainerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CREATE) {
+        auto* widget = new QWidget;
+        AttachWidget(hwnd, widget);
+    }
+    return DefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+// The widget of a graphic control: it asks its control to paint.
+class GraphicWidget : public QWidget {
+public:
+    GraphicWidget(TGraphicControl* control, QWidget* parent) : QWidget(parent), FControl(control) {
+        setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    }
+    void Detach() { FControl = nullptr; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (!FControl)
+            return;
+        QPainter painter(this);
+        RunGuarded([&] { FControl->Paint(painter); });
+    }
+    void mouseReleaseEvent(QMouseEvent*) override {
+        if (FControl)
+            RunGuarded([this] { FControl->Click(); });
+    }
+
+private:
+    TGraphicControl* FControl;
+};
+
+} // namespace
+
+void RegisterFrameworkWindowClasses() {
+    static const bool once = [] {
+        WNDCLASS wc;
+        wc.lpszClassName = kContainerWindowClass;
+        wc.lpfnWndProc = ContainerProc;
+        RegisterClass(wc);
+        return true;
+    }();
+    (void)once;
+}
+
+// --- TControl --------------------------------------------------------------------------------
+
+TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
+    FFont->OnChange = [this](TObject* sender) { FontChangedByUser(sender); };
+}
+
+TControl::~TControl() {
+    FFont->OnChange = nullptr;
+    if (FParent)
+        FParent->RemoveControl(this);
+}
+
+void TControl::SetParent(TWinControl* AParent) {
+    if (AParent == FParent)
+        return;
+    if (AParent == this)
+        throw EInvalidOperation("A control cannot have itself as its parent");
+    if (FParent)
+        FParent->RemoveControl(this);
+    if (AParent)
+        AParent->InsertControl(this);
+}
+
+void TControl::SetParentComponent(TComponent* Value) {
+    if (auto* parent = dynamic_cast<TWinControl*>(Value))
+        SetParent(parent);
+}
+
+TComponent* TControl::GetParentComponent() const {
+    return FParent;
+}
+
+void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    AWidth = std::max(AWidth, 0);
+    AHeight = std::max(AHeight, 0);
+    const bool changed = ALeft != FLeft || ATop != FTop || AWidth != FWidth || AHeight != FHeight;
+    FLeft = ALeft;
+    FTop = ATop;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    if (!FAnchoring)
+        RememberAnchorOrigin();
+    if (changed)
+        ApplyBounds();
+}
+
+void TControl::RememberAnchorOrigin() {
+    FOrigin.left = FLeft;
+    FOrigin.top = FTop;
+    FOrigin.width = FWidth;
+    FOrigin.height = FHeight;
+    FOrigin.parentWidth = FParent ? FParent->ClientWidth() : 0;
+    FOrigin.parentHeight = FParent ? FParent->ClientHeight() : 0;
+    FOrigin.valid = FParent != nullptr;
+}
+
+void TControl::AnchorTo(int ParentClientWidth, int ParentClientHeight) {
+    if (!FOrigin.valid)
+        return;
+    const int dw = ParentClientWidth - FOrigin.parentWidth;
+    const int dh = ParentClientHeight - FOrigin.parentHeight;
+    int left = FOrigin.left, width = FOrigin.width, top = FOrigin.top, height = FOrigin.height;
+    // Anchored to both sides the control stretches; to the far side only it moves; to
+    // neither it keeps its place relative to the middle.
+    if (FAnchors.Contains(akRight)) {
+        if (FAnchors.Contains(akLeft))
+            width += dw;
+        else
+            left += dw;
+    } else if (!FAnchors.Contains(akLeft)) {
+        left += dw / 2;
+    }
+    if (FAnchors.Contains(akBottom)) {
+        if (FAnchors.Contains(akTop))
+            height += dh;
+        else
+            top += dh;
+    } else if (!FAnchors.Contains(akTop)) {
+        top += dh / 2;
+    }
+    FAnchoring = true;
+    try {
+        SetBounds(left, top, width, height);
+    } catch (...) {
+        FAnchoring = false;
+        throw;
+    }
+    FAnchoring = false;
+}
+
+void TControl::SetAnchors(TAnchors Value) {
+    FAnchors = Value;
+    RememberAnchorOrigin();
+}
+
+void TControl::SetVisible(bool Value) {
+    if (Value == FVisible)
+        return;
+    FVisible = Value;
+    Perform(CM_VISIBLECHANGED, Value, 0);
+}
+
+void TControl::SetEnabled(bool Value) {
+    if (Value == FEnabled)
+        return;
+    FEnabled = Value;
+    Perform(CM_ENABLEDCHANGED, 0, 0);
+}
+
+void TControl::SetColor(TColor Value) {
+    FParentColor = false;
+    if (Value == FColor)
+        return;
+    FColor = Value;
+    Perform(CM_COLORCHANGED, 0, 0);
+}
+
+void TControl::SetParentColor(bool Value) {
+    if (Value == FParentColor)
+        return;
+    FParentColor = Value;
+    if (Value && FParent)
+        Perform(CM_PARENTCOLORCHANGED, 0, 0);
+}
+
+void TControl::FontChangedByUser(TObject*) {
+    if (!FUpdatingFromParent)
+        FParentFont = false;
+    Perform(CM_FONTCHANGED, 0, 0);
+}
+
+void TControl::SetParentFont(bool Value) {
+    if (Value == FParentFont)
+        return;
+    FParentFont = Value;
+    if (Value && FParent)
+        Perform(CM_PARENTFONTCHANGED, 0, 0);
+}
+
+void TControl::SetHint(const std::string& Value) {
+    FHint = Value;
+    ApplyHint();
+}
+
+void TControl::SetShowHint(bool Value) {
+    FParentShowHint = false;
+    if (Value == FShowHint)
+        return;
+    FShowHint = Value;
+    Perform(CM_SHOWHINTCHANGED, 0, 0);
+}
+
+void TControl::SetParentShowHint(bool Value) {
+    if (Value == FParentShowHint)
+        return;
+    FParentShowHint = Value;
+    Perform(CM_SHOWHINTCHANGED, 0, 0);
+}
+
+bool TControl::EffectiveShowHint() const {
+    if (FParentShowHint && FParent)
+        return FParent->EffectiveShowHint();
+    return FShowHint;
+}
+
+void TControl::SetPopupMenu(TPopupMenu* Value) {
+    if (FPopupMenu)
+        FPopupMenu->RemoveFreeNotification(this);
+    FPopupMenu = Value;
+    if (Value)
+        Value->FreeNotification(this);
+    if (QWidget* w = Widget())
+        AttachPopupMenu(w, this);
+}
+
+void TControl::SetCursor(TCursor Value) {
+    FCursor = Value;
+    if (QWidget* w = Widget())
+        w->setCursor(CursorToShape(Value));
+}
+
+void TControl::SetText(const std::string& Value) {
+    if (Value == Text())
+        return;
+    FText = Value;
+    TextChanged();
+}
+
+LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    TMessage message{Msg, WParam, LParam, 0};
+    WndProc(message);
+    return message.Result;
+}
+
+void TControl::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_FONTCHANGED:
+        ApplyFont();
+        return;
+    case CM_COLORCHANGED:
+        ApplyColors();
+        return;
+    case CM_PARENTCOLORCHANGED:
+        if (FParentColor && FParent) {
+            FColor = FParent->Color();
+            Perform(CM_COLORCHANGED, 0, 0);
+        }
+        return;
+    case CM_PARENTFONTCHANGED:
+        if (FParentFont && FParent) {
+            FUpdatingFromParent = true;
+            try {
+                FFont->Assign(FParent->Font());
+            } catch (...) {
+                FUpdatingFromParent = false;
+                throw;
+            }
+            FUpdatingFromParent = false;
+        }
+        return;
+    case CM_SHOWHINTCHANGED:
+    case CM_PARENTSHOWHINTCHANGED:
+        ApplyHint();
+        return;
+    case CM_ENABLEDCHANGED:
+        if (QWidget* w = Widget())
+            w->setEnabled(FEnabled);
+        return;
+    case CM_VISIBLECHANGED:
+        if (QWidget* w = Widget())
+            w->setVisible(FVisible);
+        return;
+    default:
+        DefaultHandler(Message);
+    }
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+void TControl::ScaleBy(int M, int D) {
+    if (M == D || D == 0)
+        return;
+    auto scale = [&](int v) { return static_cast<int>((static_cast<long long>(v) * M) / D); };
+    SetBounds(scale(FLeft), scale(FTop), scale(FLeft + FWidth) - scale(FLeft),
+              scale(FTop + FHeight) - scale(FTop));
+    if (!FParentFont) {
+        FUpdatingFromParent = true;
+        FFont->SetHeight(scale(FFont->Height()));
+        FUpdatingFromParent = false;
+    }
+}
+
+void TControl::Click() {
+    if (OnClick)
+        OnClick(this);
+}
+
+void TControl::Loaded() {
+    TComponent::Loaded();
+    // A parent's colour or font read after this control's own values still applies.
+    if (FParent) {
+        if (FParentColor)
+            Perform(CM_PARENTCOLORCHANGED, 0, 0);
+        if (FParentFont)
+            Perform(CM_PARENTFONTCHANGED, 0, 0);
+    }
+    // The anchor distances are those of the design: the parent's size is final only now
+    // (a form's menu, read as a reference, changes its client height).
+    RememberAnchorOrigin();
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FPopupMenu) {
+        FPopupMenu = nullptr;
+        if (QWidget* w = Widget())
+            AttachPopupMenu(w, this);
+    }
+}
+
+void TControl::ApplyToWidget() {
+    QWidget* w = Widget();
+    if (!w)
+        return;
+    ApplyBounds();
+    ApplyColors();
+    ApplyFont();
+    ApplyHint();
+    w->setEnabled(FEnabled);
+    w->setCursor(CursorToShape(FCursor));
+    AttachPopupMenu(w, this);
+}
+
+void TControl::ApplyBounds() {
+    if (QWidget* w = Widget())
+        w->setGeometry(FLeft, FTop, FWidth, FHeight);
+}
+
+void TControl::ApplyColors() {
+    QWidget* w = Widget();
+    if (!w)
+        return;
+    QPalette palette = w->palette();
+    const QColor color = ColorToQColor(FColor);
+    palette.setColor(PaintsBaseColor() ? QPalette::Base : QPalette::Window, color);
+    palette.setColor(QPalette::Button, PaintsBaseColor() ? palette.color(QPalette::Button) : color);
+    w->setPalette(palette);
+    w->setAutoFillBackground(!PaintsBaseColor());
+    w->update();
+}
+
+void TControl::ApplyFont() {
+    QWidget* w = Widget();
+    if (!w)
+        return;
+    w->setFont(FFont->ToQFont());
+    QPalette palette = w->palette();
+    const QColor text = ColorToQColor(FFont->Color());
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::ButtonText, text);
+    w->setPalette(palette);
+    w->update();
+}
+
+void TControl::ApplyHint() {
+    if (QWidget* w = Widget())
+        w->setToolTip(EffectiveShowHint() ? ToQString(FHint) : QString());
+}
+
+// --- TGraphicControl -------------------------------------------------------------------------
+
+TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TGraphicControl::~TGraphicControl() {
+    if (FParent)
+        FParent->RemoveControl(this);
+    DestroyWidget();
+}
+
+QWidget* TGraphicControl::Widget() const {
+    return FWidget.data();
+}
+
+void TGraphicControl::CreateWidget(QWidget* ParentWidget) {
+    DestroyWidget();
+    FWidget = new GraphicWidget(this, ParentWidget);
+    ApplyToWidget();
+    FWidget->setVisible(FVisible);
+}
+
+void TGraphicControl::DestroyWidget() {
+    if (auto* w = static_cast<GraphicWidget*>(FWidget.data())) {
+        w->Detach();
+        w->hide();
+        w->deleteLater();
+    }
+    FWidget = nullptr;
+}
+
+void TGraphicControl::Invalidate() {
+    if (FWidget)
+        FWidget->update();
+}
+
+// --- TWinControl -----------------------------------------------------------------------------
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
+
+TWinControl::~TWinControl() {
+    // Children that are not owned by this control only lose their parent.
+    while (!FControls.empty())
+        FControls.back()->SetParent(nullptr);
+    // Leave the parent while this is still a windowed control (its lists hold it as one).
+    if (FParent)
+        FParent->RemoveControl(this);
+    DestroyHandle();
+}
+
+std::string TWinControl::Text() const {
+    return FHandle ? FromWide(GetWindowText(FHandle)) : FText;
+}
+
+void TWinControl::SetText(const std::string& Value) {
+    if (Value == Text())
+        return;
+    FText = Value;
+    if (FHandle)
+        SetWindowText(FHandle, ToWide(Value));
+    TextChanged();
+}
+
+TWinControl* TWinControl::FindControl(HWND hwnd) {
+    auto& map = ControlsByHandle();
+    auto it = map.find(hwnd);
+    return it == map.end() ? nullptr : it->second;
+}
+
+QWidget* TWinControl::Widget() const {
+    return FHandle ? GetWindowWidget(FHandle) : nullptr;
+}
+
+HWND TWinControl::Handle() {
+    HandleNeeded();
+    return FHandle;
+}
+
+void TWinControl::HandleNeeded() {
+    if (FHandle)
+        return;
+    if (FParent)
+        FParent->HandleNeeded();
+    if (!FHandle)
+        CreateHandle();
+}
+
+void TWinControl::CreateParams(TCreateParams& Params) {
+    Params = TCreateParams{};
+    Params.Caption = ToWide(FText);
+    Params.Style = WS_CHILD | WS_CLIPSIBLINGS;
+    if (FVisible)
+        Params.Style |= WS_VISIBLE;
+    if (!FEnabled)
+        Params.Style |= WS_DISABLED;
+    if (FTabStop)
+        Params.Style |= WS_TABSTOP;
+    Params.X = FLeft;
+    Params.Y = FTop;
+    Params.Width = FWidth;
+    Params.Height = FHeight;
+    Params.WndParent = FParent ? FParent->FHandle : nullptr;
+    Params.WinClassName = kContainerWindowClass;
+}
+
+void TWinControl::CreateSubClass(TCreateParams& Params, const std::string& ClassName) {
+    Params.WinClassName = ClassName;
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams& Params) {
+    FHandle = CreateWindowEx(Params.ExStyle, Params.WinClassName, Params.Caption, Params.Style,
+                             Params.X, Params.Y, Params.Width, Params.Height, Params.WndParent, 0,
+                             nullptr, Params.Param);
+}
+
+void TWinControl::CreateWnd() {
+    RegisterFrameworkWindowClasses();
+    TCreateParams params;
+    CreateParams(params);
+    if (params.WndParent == nullptr && (params.Style & WS_CHILD))
+        throw EInvalidOperation(Format("Control '%s' has no parent window", Name()));
+    CreateWindowHandle(params);
+    if (!FHandle)
+        throw EOSError(Format("Cannot create a window of class %s for %s", params.WinClassName,
+                              Name().empty() ? ClassName() : Name()));
+    ControlsByHandle()[FHandle] = this;
+    // Our handling comes first; what we do not handle goes to the class's procedure.
+    FDefWndProc = SetWindowProc(FHandle, [this](HWND, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        TMessage message{msg, w, l, 0};
+        WndProc(message);
+        return message.Result;
+    });
+    ApplyToWidget();
+}
+
+void TWinControl::CreateHandle() {
+    CreateWnd();
+    for (TControl* child : FControls) {
+        if (auto* win = dynamic_cast<TWinControl*>(child))
+            win->HandleNeeded();
+        else if (auto* graphic = dynamic_cast<TGraphicControl*>(child))
+            graphic->CreateWidget(ClientWidget());
+    }
+    AlignControls();
+    UpdateTabChain();
+}
+
+void TWinControl::DestroyWnd() {
+    if (!FHandle)
+        return;
+    // The window holds the text while it exists; keep it for the next window.
+    FText = FromWide(GetWindowText(FHandle));
+    HWND handle = FHandle;
+    ControlsByHandle().erase(handle);
+    FHandle = nullptr;
+    SetWindowProc(handle, FDefWndProc);
+    FDefWndProc = nullptr;
+    DestroyWindow(handle);
+}
+
+void TWinControl::DestroyHandle() {
+    if (!FHandle)
+        return;
+    for (TControl* child : FControls) {
+        if (auto* win = dynamic_cast<TWinControl*>(child))
+            win->DestroyHandle();
+        else if (auto* graphic = dynamic_cast<TGraphicControl*>(child))
+            graphic->DestroyWidget();
+    }
+    DestroyWnd();
+}
+
+void TWinControl::RecreateWnd() {
+    if (!FHandle)
+        return;
+    const bool hadFocus = Focused();
+    DestroyHandle();
+    HandleNeeded();
+    if (FParent)
+        FParent->UpdateTabChain();
+    if (hadFocus)
+        SetFocus();
+}
+
+void TWinControl::ApplyToWidget() {
+    TControl::ApplyToWidget();
+    if (QWidget* w = Widget()) {
+        w->setFocusPolicy(FTabStop ? Qt::StrongFocus : Qt::ClickFocus);
+        w->setVisible(FVisible);
+    }
+}
+
+void TWinControl::ApplyBounds() {
+    if (FHandle)
+        MoveWindow(FHandle, FLeft, FTop, FWidth, FHeight, TRUE);
+}
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    const int oldW = ClientWidth(), oldH = ClientHeight();
+    TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    if (ClientWidth() != oldW || ClientHeight() != oldH)
+        AlignControls();
+}
+
+void TWinControl::AlignControls() {
+    if (ComponentState().Contains(csLoading))
+        return;
+    const int w = ClientWidth(), h = ClientHeight();
+    for (TControl* child : FControls)
+        child->AnchorTo(w, h);
+}
+
+void TWinControl::ScaleBy(int M, int D) {
+    if (M == D || D == 0)
+        return;
+    TControl::ScaleBy(M, D);
+    for (TControl* child : FControls)
+        child->ScaleBy(M, D);
+}
+
+void TWinControl::InsertControl(TControl* AControl) {
+    FControls.push_back(AControl);
+    AControl->FParent = this;
+    if (auto* win = dynamic_cast<TWinControl*>(AControl))
+        FTabList.push_back(win);
+    AControl->RememberAnchorOrigin();
+    if (AControl->FParentColor)
+        AControl->Perform(CM_PARENTCOLORCHANGED, 0, 0);
+    if (AControl->FParentFont)
+        AControl->Perform(CM_PARENTFONTCHANGED, 0, 0);
+    AControl->Perform(CM_PARENTSHOWHINTCHANGED, 0, 0);
+    if (FHandle) {
+        if (auto* win = dynamic_cast<TWinControl*>(AControl))
+            win->HandleNeeded();
+        else if (auto* graphic = dynamic_cast<TGraphicControl*>(AControl))
+            graphic->CreateWidget(ClientWidget());
+        UpdateTabChain();
+    }
+}
+
+void TWinControl::RemoveControl(TControl* AControl) {
+    std::erase_if(FTabList, [&](TWinControl* w) { return static_cast<TControl*>(w) == AControl; });
+    if (auto* win = dynamic_cast<TWinControl*>(AControl)) {
+        win->DestroyHandle();
+    } else if (auto* graphic = dynamic_cast<TGraphicControl*>(AControl)) {
+        graphic->DestroyWidget();
+    }
+    FControls.erase(std::remove(FControls.begin(), FControls.end(), AControl), FControls.end());
+    AControl->FParent = nullptr;
+}
+
+int TWinControl::TabOrder() const {
+    if (!FParent || ComponentState().Contains(csLoading))
+        return FTabOrder;
+    const auto& list = FParent->FTabList;
+    auto it = std::find(list.begin(), list.end(), this);
+    return it == list.end() ? -1 : static_cast<int>(it - list.begin());
+}
+
+void TWinControl::SetTabOrder(int Value) {
+    FTabOrder = Value;
+    if (ComponentState().Contains(csLoading) || !FParent)
+        return;
+    auto& list = FParent->FTabList;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    const int index = std::clamp(Value < 0 ? static_cast<int>(list.size()) : Value, 0,
+                                 static_cast<int>(list.size()));
+    list.insert(list.begin() + index, this);
+    FParent->UpdateTabChain();
+}
+
+void TWinControl::SetTabStop(bool Value) {
+    FTabStop = Value;
+    if (QWidget* w = Widget())
+        w->setFocusPolicy(Value ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+    // Children read their TabOrder in any order; sort them once all are known.
+    std::stable_sort(FTabList.begin(), FTabList.end(), [](TWinControl* a, TWinControl* b) {
+        auto key = [](TWinControl* c) {
+            return c->FTabOrder < 0 ? std::numeric_limits<int>::max() : c->FTabOrder;
+        };
+        return key(a) < key(b);
+    });
+    UpdateTabChain();
+}
+
+void TWinControl::GetTabOrderList(std::vector<TWinControl*>& List) const {
+    for (TWinControl* child : FTabList) {
+        List.push_back(child);
+        child->GetTabOrderList(List);
+    }
+}
+
+void TWinControl::UpdateTabChain() {
+    // Qt's chain is per window: order the whole window's focusable widgets by our tab order.
+    TWinControl* root = this;
+    while (root->FParent)
+        root = root->FParent;
+    std::vector<TWinControl*> order;
+    root->GetTabOrderList(order);
+    QWidget* previous = nullptr;
+    for (TWinControl* c : order) {
+        QWidget* w = c->Widget();
+        if (!w)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+bool TWinControl::CanFocus() const {
+    for (const TWinControl* c = this; c; c = c->FParent)
+        if (!c->FVisible || !c->FEnabled)
+            return false;
+    return true;
+}
+
+bool TWinControl::Focused() const {
+    QWidget* w = Widget();
+    if (!w)
+        return false;
+    QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == w || w->isAncestorOf(focus));
+}
+
+void TWinControl::SetFocus() {
+    if (!CanFocus())
+        throw EInvalidOperation("Cannot focus a disabled or invisible window");
+    ::SetFocus(Handle());
+}
+
+void TWinControl::NotifyChildren(UINT Msg) {
+    for (TControl* child : std::vector<TControl*>(FControls))
+        child->Perform(Msg, 0, 0);
+}
+
+void TWinControl::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_COMMAND:
+        // A child window's notification goes back to the child's own control.
+        if (Message.LParam) {
+            if (TWinControl* child = FindControl(reinterpret_cast<HWND>(Message.LParam))) {
+                Message.Result = child->Perform(CN_COMMAND, Message.WParam, Message.LParam);
+                return;
+            }
+        }
+        break;
+    case WM_NOTIFY:
+        if (const auto* header = reinterpret_cast<const NMHDR*>(Message.LParam)) {
+            if (TWinControl* child = FindControl(header->hwndFrom)) {
+                Message.Result = child->Perform(CN_NOTIFY, Message.WParam, Message.LParam);
+                return;
+            }
+        }
+        break;
+    case WM_SIZE:
+        AlignControls();
+        break;
+    case WM_NCDESTROY:
+        // Destroyed from outside (its parent went first): forget the handle.
+        if (FHandle) {
+            DefaultHandler(Message);
+            ControlsByHandle().erase(FHandle);
+            FHandle = nullptr;
+            return;
+        }
+        break;
+    case CM_COLORCHANGED:
+        TControl::WndProc(Message);
+        NotifyChildren(CM_PARENTCOLORCHANGED);
+        return;
+    case CM_FONTCHANGED:
+        TControl::WndProc(Message);
+        NotifyChildren(CM_PARENTFONTCHANGED);
+        return;
+    case CM_SHOWHINTCHANGED:
+    case CM_PARENTSHOWHINTCHANGED:
+        TControl::WndProc(Message);
+        NotifyChildren(CM_PARENTSHOWHINTCHANGED);
+        return;
+    case CM_VISIBLECHANGED:
+        if (FHandle)
+            ShowWindow(FHandle, FVisible ? SW_SHOW : SW_HIDE);
+        return;
+    case CM_ENABLEDCHANGED:
+        if (FHandle)
+            EnableWindow(FHandle, FEnabled ? TRUE : FALSE);
+        return;
+    default:
+        break;
+    }
+    TControl::WndProc(Message);
+}
+
+void TWinControl::DefaultHandler(TMessage& Message) {
+    if (FHandle)
+        Message.Result =
+            CallWindowProc(FDefWndProc, FHandle, Message.Msg, Message.WParam, Message.LParam);
+}

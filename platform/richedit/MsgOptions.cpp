@@ -1,0 +1,98 @@
+// Options, the event mask, and the embedded-object interface queries.
+
+#include "platform/richedit/RichEditControl.h"
+
+std::optional<LRESULT> RichEditControl::OptionMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case EM_GETEVENTMASK:
+        return LRESULT(eventMask_);
+    case EM_SETEVENTMASK: {
+        const DWORD previous = eventMask_;
+        eventMask_ = DWORD(lParam);
+        return LRESULT(previous);
+    }
+    case EM_GETOPTIONS:
+        return LRESULT(options_);
+    case EM_SETOPTIONS: {
+        const auto value = DWORD(lParam);
+        switch (wParam) {
+        case ECOOP_SET:
+            options_ = value;
+            break;
+        case ECOOP_OR:
+            options_ |= value;
+            break;
+        case ECOOP_AND:
+            options_ &= value;
+            break;
+        case ECOOP_XOR:
+            options_ ^= value;
+            break;
+        default:
+            return 0;
+        }
+        hideSelection_ = !(options_ & ECO_NOHIDESEL);
+        return LRESULT(options_);
+    }
+    case EM_SETREADONLY:
+        options_ = wParam ? (options_ | ECO_READONLY) : (options_ & ~ECO_READONLY);
+        return TRUE;
+    case EM_SETLANGOPTIONS:
+        langOptions_ = DWORD(lParam);
+        return TRUE;
+    case EM_GETLANGOPTIONS:
+        return LRESULT(langOptions_);
+    case EM_AUTOURLDETECT:
+        if (wParam > 1) {
+            return E_INVALIDARG;
+        }
+        if (wParam != 0 && !autoUrlDetect_) {
+            autoUrlDetect_ = true;
+            DetectUrls(0, doc_.Length()); // the text already there counts too
+        }
+        autoUrlDetect_ = wParam != 0;
+        return 0;
+    case EM_GETAUTOURLDETECT:
+        return autoUrlDetect_ ? TRUE : FALSE;
+    case EM_HIDESELECTION:
+        hideSelection_ = wParam != 0;
+        return 0;
+    case WM_SETREDRAW:
+        redraw_ = wParam != 0;
+        return 0;
+    case EM_SETTARGETDEVICE:
+        // (0, 1) turns wrapping off, (0, 0) wraps at the window's width.
+        if (wParam == 0) {
+            wordWrap_ = lParam == 0;
+        }
+        return TRUE;
+    case EM_REQUESTRESIZE: {
+        if (eventMask_ & ENM_REQUESTRESIZE) {
+            REQRESIZE rr{};
+            GetClientRect(hwnd_, &rr.rc);
+            NotifyParent(rr.nmhdr, EN_REQUESTRESIZE);
+        }
+        return 0;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> RichEditControl::ObjectMessage(UINT msg, WPARAM, LPARAM lParam) {
+    switch (msg) {
+    case EM_GETOLEINTERFACE:
+        // No object interface yet: callers skip their embedded-object features on 0.
+        if (auto** out = reinterpret_cast<void**>(lParam)) {
+            *out = nullptr;
+        }
+        return 0;
+    case EM_SETOLECALLBACK:
+        return 0;
+    case EM_FORMATRANGE:
+        // Printing needs the view; until then nothing is rendered and a print loop ends.
+        return lParam == 0 ? 0 : -1;
+    default:
+        return std::nullopt;
+    }
+}
