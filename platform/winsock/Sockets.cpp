@@ -40,19 +40,6 @@ int Fail(int error) {
     return SOCKET_ERROR;
 }
 
-bool IsAllowedDestination(DWORD addr, int& error) {
-    const DWORD host = ntohl(addr);
-    if (host == INADDR_ANY || host == INADDR_NONE) {
-        error = WSAEADDRNOTAVAIL;
-        return false;
-    }
-    if (LoopbackOnly() && (host >> 24) != 127) {
-        error = WSAEACCES;
-        return false;
-    }
-    return true;
-}
-
 // Queues one notification; it is dropped if the socket is closed or its registration
 // cancelled before it is delivered.
 void PostEvent(SOCKET s, SocketRecord& rec, long event, int error) {
@@ -279,8 +266,8 @@ int connect(SOCKET s, const SOCKADDR* name, int namelen) {
         return Fail(WSAEISCONN);
     if (rec->connect == ConnectState::Pending)
         return Fail(WSAEALREADY);
-    int error = 0;
-    if (!IsAllowedDestination(target.sin_addr.s_addr, error))
+    int error = DestinationError(target.sin_addr.s_addr);
+    if (error != 0)
         return Fail(error);
 
     if (!rec->nonBlocking) {
@@ -412,6 +399,15 @@ int WSAAsyncSelect(SOCKET s, HWND hwnd, UINT msg, long lEvent) {
 
 std::chrono::milliseconds SetConnectTimeout(std::chrono::milliseconds timeout) {
     return std::exchange(connectTimeout, timeout);
+}
+
+int DestinationError(DWORD address) {
+    const DWORD host = ntohl(address);
+    if (host == INADDR_ANY || host == INADDR_NONE)
+        return WSAEADDRNOTAVAIL;
+    if (LoopbackOnly() && (host >> 24) != 127)
+        return WSAEACCES;
+    return 0;
 }
 
 bool LoopbackOnly() {

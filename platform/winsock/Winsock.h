@@ -226,3 +226,7 @@ std::chrono::milliseconds SetConnectTimeout(std::chrono::milliseconds timeout);
 
 // Whether the loopback guard is on (read from the environment at each connect and lookup).
 bool LoopbackOnly();
+// The error connect gives for a destination (an address in network order) before it touches
+// the network: WSAEADDRNOTAVAIL for 0.0.0.0 and 255.255.255.255, WSAEACCES outside
+// 127.0.0.0/8 while the loopback guard is on; 0 when the destination may be tried.
+int DestinationError(DWORD address);
