@@ -83,6 +83,10 @@ bool RichEditDocument::ApplyToRuns(Pos min, Pos max, const CHARFORMAT2W& cf, Tex
             changed |= charRuns_.SetValueRange(piece.start, piece.length, InternCharFormat(f));
         }
     }
+    if (changed) {
+        lines_.Restyled(min, max - min);
+        lines_.Settle();
+    }
     return changed;
 }
 
@@ -141,6 +145,7 @@ bool RichEditDocument::ApplyParaFormat(const PARAFORMAT2& pf, bool undoable) {
         paraIds_.SetValueAt(p, ids[std::size_t(p - first)]);
     }
     if (changed) {
+        RestyleParagraphs(first, last);
         if (undoable) {
             Record(std::move(action));
         } else {
@@ -148,4 +153,24 @@ bool RichEditDocument::ApplyParaFormat(const PARAFORMAT2& pf, bool undoable) {
         }
     }
     return true;
+}
+
+void RichEditDocument::RestyleParagraphs(Pos first, Pos last) {
+    lines_.Restyled(lines_.ParagraphStart(first),
+                    lines_.ParagraphEnd(last) - lines_.ParagraphStart(first));
+    lines_.Settle();
+}
+
+void RichEditDocument::SetDefaultCharFormat(const CharFormat& format) {
+    if (format == defaultFormat_) {
+        return;
+    }
+    defaultFormat_ = format;
+    lines_.Invalidate(); // text in the default format may measure differently now
+}
+
+void RichEditDocument::SetFinalMarkFormats(std::int32_t charId, std::int32_t paraId) {
+    charRuns_.SetValueRange(Length(), 1, charId);
+    paraIds_.SetValueAt(lines_.Paragraphs() - 1, paraId);
+    RestyleParagraphs(lines_.Paragraphs() - 1, lines_.Paragraphs() - 1);
 }

@@ -115,6 +115,7 @@ void RichEditDocument::ReplaceRaw(Pos pos, Pos count, const TextFragment& fragme
     }
     sel_.min = std::min(sel_.min, Length());
     sel_.max = std::min(sel_.max, Length() + 1);
+    lines_.Settle(); // the runs are in place now: lay out what the edit touched
 }
 
 TextFragment RichEditDocument::Extract(Pos pos, Pos count) const {
@@ -199,6 +200,7 @@ void RichEditDocument::Clear() {
     objects_.Clear(0);
     paraIds_.DeleteAll();
     paraIds_.Insert(0, paraFormats_.Intern(ParaFormat{}));
+    lines_.Settle();
     EmptyUndo();
     sel_ = {0, 0};
     insertionFormat_.reset();
@@ -333,6 +335,7 @@ RichEditDocument::Action RichEditDocument::Perform(const Action& action) {
             charRuns_.SetValueRange(offset, length, id);
             offset += length;
         }
+        lines_.Restyled(action.pos, action.length);
         break;
     }
     case Action::Kind::ParaFormats: {
@@ -342,9 +345,11 @@ RichEditDocument::Action RichEditDocument::Perform(const Action& action) {
             paraIds_.SetValueAt(para, id);
             ++para;
         }
+        RestyleParagraphs(action.pos, para - 1);
         break;
     }
     }
+    lines_.Settle();
     const Pos length = Length();
     sel_ = {std::min(action.selection.min, length), std::min(action.selection.max, length + 1)};
     insertionFormat_.reset();

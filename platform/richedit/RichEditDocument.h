@@ -101,7 +101,7 @@ public:
 
     // --- character formats --------------------------------------------------------------------
     const CharFormat& DefaultCharFormat() const { return defaultFormat_; }
-    void SetDefaultCharFormat(const CharFormat& format) { defaultFormat_ = format; }
+    void SetDefaultCharFormat(const CharFormat& format);
     const CharFormat& ResolveCharFormat(std::int32_t id) const {
         return id == DefaultFormatId ? defaultFormat_ : charFormats_.Get(id - 1);
     }
@@ -135,12 +135,8 @@ public:
     DWORD SelectionParaFormat(ParaFormat& out) const;
     // Applies pf to the paragraphs of the selection; false if pf is invalid.
     bool ApplyParaFormat(const PARAFORMAT2& pf, bool undoable);
-    void SetParaFormatId(Pos para, std::int32_t id) { paraIds_.SetValueAt(para, id); }
     // Formats of the final paragraph mark (a loaded document brings its own).
-    void SetFinalMarkFormats(std::int32_t charId, std::int32_t paraId) {
-        charRuns_.SetValueRange(Length(), 1, charId);
-        paraIds_.SetValueAt(lines_.Paragraphs() - 1, paraId);
-    }
+    void SetFinalMarkFormats(std::int32_t charId, std::int32_t paraId);
 
     // --- objects --------------------------------------------------------------------------------
     // Inserts a placeholder for object id (non-zero) at the selection.
@@ -172,6 +168,8 @@ private:
     };
 
     void ReplaceRaw(Pos pos, Pos count, const TextFragment& fragment);
+    // The formats of paragraphs [first, last] changed: lay them out again.
+    void RestyleParagraphs(Pos first, Pos last);
     // Applies cf to the runs of [min, max); fills saved with the old runs.
     bool ApplyToRuns(Pos min, Pos max, const CHARFORMAT2W& cf, TextFragment& saved);
     void Record(Action action);

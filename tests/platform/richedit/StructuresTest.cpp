@@ -7,6 +7,7 @@
 #include "platform/richedit/RunStyles.h"
 #include "platform/richedit/SplitVector.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -161,17 +162,62 @@ TEST(RunStyles, OneFormatStaysOneRunHoweverLong) {
     EXPECT_EQ(runs.Runs(), 1);
 }
 
-// Breaks every paragraph into pieces of at most width units.
+// Breaks every paragraph into pieces of at most width units, each line one pixel high.
 class FixedWidthBreaker : public LineBreaker {
 public:
     explicit FixedWidthBreaker(std::int32_t width) : width_(width) {}
-    void BreakParagraph(std::u16string_view text, std::vector<std::int32_t>& starts) override {
-        for (std::int32_t at = width_; at < std::int32_t(text.size()); at += width_) {
+    void BreakParagraph(const ParagraphRef& para, std::int32_t from,
+                        std::vector<std::int32_t>& starts,
+                        std::vector<std::int32_t>& heights) override {
+        for (std::int32_t at = from;; at += width_) {
             starts.push_back(at);
+            heights.push_back(1);
+            if (at + width_ >= std::int32_t(para.text.size())) {
+                break;
+            }
         }
     }
+    std::int32_t Width() const override { return width_; }
+    void SetWidth(std::int32_t width) { width_ = width; }
 
 private:
+    std::int32_t width_;
+};
+
+// Greedy word wrap: a line ends after the last blank that fits, or is cut where a word is
+// longer than a line. A line's height depends on its text, so heights differ.
+class WordWrapBreaker : public LineBreaker {
+public:
+    explicit WordWrapBreaker(std::int32_t width) : width_(width) {}
+    void BreakParagraph(const ParagraphRef& para, std::int32_t from,
+                        std::vector<std::int32_t>& starts,
+                        std::vector<std::int32_t>& heights) override {
+        const auto n = std::int32_t(para.text.size());
+        std::int32_t start = from;
+        for (;;) {
+            std::int32_t end = start + width_;
+            if (end >= n) {
+                Add(para.text, start, n, starts, heights);
+                return;
+            }
+            std::int32_t cut = end;
+            while (cut > start && para.text[std::size_t(cut - 1)] != u' ') {
+                --cut;
+            }
+            Add(para.text, start, cut > start ? cut : end, starts, heights);
+            start = cut > start ? cut : end;
+        }
+    }
+    std::int32_t Width() const override { return width_; }
+    void SetWidth(std::int32_t width) { width_ = width; }
+
+private:
+    static void Add(std::u16string_view text, std::int32_t start, std::int32_t end,
+                    std::vector<std::int32_t>& starts, std::vector<std::int32_t>& heights) {
+        starts.push_back(start);
+        const auto e = std::count(text.begin() + start, text.begin() + end, u'e');
+        heights.push_back(10 + std::int32_t(e % 3));
+    }
     std::int32_t width_;
 };
 
@@ -249,14 +295,96 @@ TEST_P(LineIndexEdits, RandomEditsKeepLinesRight) {
     if (width > 0) {
         index.SetBreaker(&breaker);
         ExpectLinesMatch(index, model, width);
-        // Laid out in steps: one line per paragraph until each step reaches it.
+        // Laid out in steps: one line per paragraph until a step reaches it.
         index.SetBreaker(&breaker, false);
-        ASSERT_EQ(index.LineCount(), index.Paragraphs());
+        ASSERT_EQ(index.ApproxLineCount(), index.Paragraphs());
+        ASSERT_TRUE(index.HasStale());
         ASSERT_NO_THROW(index.Check());
         for (std::int64_t p = 0; p < index.Paragraphs(); p += 3) {
             index.Rewrap(p, 3);
         }
         ExpectLinesMatch(index, model, width);
+    }
+}
+
+// Every query is exact while a width change is only partly laid out.
+TEST(LineIndex, QueriesStayExactDuringAStepwiseRewrap) {
+    SplitVector<char16_t> text;
+    LineIndex index(text);
+    FixedWidthBreaker breaker(5);
+    index.SetBreaker(&breaker);
+    std::u16string model;
+    for (int p = 0; p < 200; ++p) {
+        model += std::u16string(std::size_t(p % 23), u'x') + u"\r";
+    }
+    text.InsertFromArray(0, model.data(), std::int64_t(model.size()));
+    index.Inserted(0, std::int64_t(model.size()));
+    ExpectLinesMatch(index, model, 5);
+
+    breaker.SetWidth(3);
+    index.Invalidate();
+    EXPECT_TRUE(index.HasStale());
+    index.Rewrap(150, 10); // the "visible" paragraphs first
+    // A query deep in the document is exact though what lies before it is still stale.
+    EXPECT_EQ(index.LineFromPosition(index.ParagraphStart(100)),
+              std::int64_t(ModelLines(model.substr(0, std::size_t(index.ParagraphStart(100))), 3)
+                               .size()) -
+                  1);
+    EXPECT_TRUE(index.HasStale());
+    while (index.RewrapSome(50)) {
+    }
+    EXPECT_FALSE(index.HasStale());
+    ExpectLinesMatch(index, model, 3);
+
+    // And a line-number query alone finishes only what it needs.
+    breaker.SetWidth(4);
+    index.Invalidate();
+    const auto lines = ModelLines(model, 4);
+    EXPECT_EQ(index.LineStart(40), lines[40].first);
+    EXPECT_TRUE(index.HasStale());
+    ExpectLinesMatch(index, model, 4);
+}
+
+// Editing re-breaks a paragraph only from the line before the edit point; the result must be
+// what laying the whole text out afresh gives, lines and heights alike.
+TEST(LineIndex, PartialRelayoutMatchesAFreshLayout) {
+    SplitVector<char16_t> text;
+    LineIndex index(text);
+    WordWrapBreaker breaker(9);
+    index.SetBreaker(&breaker);
+    std::mt19937 rng(7);
+    const std::u16string alphabet = u"abe  \rxyzeeeee";
+    for (int step = 0; step < 3000; ++step) {
+        const std::int64_t length = text.Length();
+        const bool append = rng() % 2 == 0;
+        const std::int64_t pos = append ? length : std::int64_t(rng() % (length + 1));
+        if (rng() % 4 != 0) {
+            std::u16string piece;
+            for (unsigned n = 1 + rng() % 4; n > 0; --n) {
+                piece.push_back(alphabet[rng() % alphabet.size()]);
+            }
+            text.InsertFromArray(pos, piece.data(), std::int64_t(piece.size()));
+            index.Inserted(pos, std::int64_t(piece.size()));
+        } else {
+            const std::int64_t count = std::min<std::int64_t>(rng() % 6, length - pos);
+            text.DeleteRange(pos, count);
+            index.Deleted(pos, count);
+        }
+        if (step % 100 == 99) {
+            SplitVector<char16_t> copy;
+            std::u16string all(std::size_t(text.Length()), u'\0');
+            text.GetRange(all.data(), 0, text.Length());
+            copy.InsertFromArray(0, all.data(), std::int64_t(all.size()));
+            LineIndex fresh(copy);
+            fresh.Inserted(0, copy.Length());
+            fresh.SetBreaker(&breaker);
+            ASSERT_EQ(index.LineCount(), fresh.LineCount()) << step;
+            for (std::int64_t line = 0; line < fresh.LineCount(); ++line) {
+                ASSERT_EQ(index.LineStart(line), fresh.LineStart(line)) << step << " " << line;
+            }
+            ASSERT_EQ(index.ContentHeight(), fresh.ContentHeight()) << step;
+            ASSERT_NO_THROW(index.Check());
+        }
     }
 }
 
