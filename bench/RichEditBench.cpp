@@ -7,6 +7,7 @@
 
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditControl.h"
+#include "platform/winsock/Winsock.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
@@ -198,6 +199,7 @@ BENCHMARK(BM_RtfStreamIn)->Unit(benchmark::kMillisecond)->Iterations(5);
 } // namespace
 
 int main(int argc, char** argv) {
+    EnableLoopbackOnlyGuard(); // benchmarks never reach past this machine
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -410,7 +410,19 @@ int DestinationError(DWORD address) {
     return 0;
 }
 
+namespace {
+// Switched on once by programs that must never reach past this machine (test binaries,
+// benchmarks); nothing switches it off, whatever their environment says.
+std::atomic<bool> loopbackGuardEnabled{false};
+} // namespace
+
+void EnableLoopbackOnlyGuard() {
+    loopbackGuardEnabled.store(true);
+}
+
 bool LoopbackOnly() {
+    if (loopbackGuardEnabled.load())
+        return true;
     const char* value = std::getenv("KELVOR_LOOPBACK_ONLY");
     return value && *value && std::strcmp(value, "0") != 0;
 }

@@ -7,9 +7,12 @@
 // come from the Qt event loop, never from a polling thread. A file that includes this header
 // must not include the POSIX socket headers: several calls and constants share their names.
 //
-// Loopback guard: when the environment variable KELVOR_LOOPBACK_ONLY is set to anything but
-// "" or "0", connect refuses every destination outside 127.0.0.0/8 (WSAEACCES) and host names
-// are resolved from /etc/hosts only, so nothing ever leaves this machine.
+// Loopback guard: while it is on, connect refuses every destination outside 127.0.0.0/8
+// (WSAEACCES) and host names are resolved from /etc/hosts only, so nothing ever leaves this
+// machine. A program switches it on for good with EnableLoopbackOnlyGuard() (the test
+// binaries and benchmarks do, before anything else); other programs, such as a demo of the
+// monitor, may ask for it with the environment variable KELVOR_LOOPBACK_ONLY set to anything
+// but "" or "0".
 
 #include "platform/WinTypes.h"
 #include "platform/window/Window.h"
@@ -224,7 +227,11 @@ DWORD FormatMessageA(DWORD flags, const void* source, DWORD messageId, DWORD lan
 // after about 21 seconds; Linux alone would wait two minutes). Returns the previous value.
 std::chrono::milliseconds SetConnectTimeout(std::chrono::milliseconds timeout);
 
-// Whether the loopback guard is on (read from the environment at each connect and lookup).
+// Switches the loopback guard on for the rest of the process; there is no way back, and the
+// environment cannot override it. Safe to call from any thread, any number of times.
+void EnableLoopbackOnlyGuard();
+// Whether the loopback guard is on: switched on by EnableLoopbackOnlyGuard(), or asked for by
+// the environment (read at each connect and lookup).
 bool LoopbackOnly();
 // The error connect gives for a destination (an address in network order) before it touches
 // the network: WSAEADDRNOTAVAIL for 0.0.0.0 and 255.255.255.255, WSAEACCES outside

@@ -1,6 +1,11 @@
 // Shared main of every test binary: a headless Qt application, so tests can create real
 // windows (offscreen) and run the event loop. gtest_discover_tests runs the binary at build
 // time without CTest's environment, hence the defaults set here.
+//
+// The socket layer's loopback guard is switched on in code, before any test runs, so no
+// environment (a missing or a "0" KELVOR_LOOPBACK_ONLY) can let a test reach past this machine.
+
+#include "platform/winsock/Winsock.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,9 +14,8 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+    EnableLoopbackOnlyGuard();
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Tests may only reach this machine: the socket layer refuses other destinations.
-    ::setenv("KELVOR_LOOPBACK_ONLY", "1", 0);
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         const QString dir = QDir::tempPath() + "/kelvor-test-runtime";
         QDir().mkpath(dir);

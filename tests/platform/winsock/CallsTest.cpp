@@ -3,7 +3,9 @@
 #include "tests/platform/winsock/LoopbackPeer.h"
 #include "tests/platform/winsock/Recorder.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 
 namespace {
@@ -72,6 +74,32 @@ TEST_F(Destinations, LoopbackGuardRefusesEverythingOutsideTheLoopbackNetwork) {
         EXPECT_EQ(DestinationError(inet_addr(address)), 0) << address;
     EXPECT_EQ(ConnectTo("127.0.0.1", false), 0);
     EXPECT_TRUE(server.Accept());
+}
+
+// The shared test main switches the guard on in code, so an environment that says "off" (or
+// says nothing) cannot open the way out. Only the rule is checked here, never connect.
+TEST(LoopbackGuard, StaysOnWhateverTheEnvironmentSays) {
+    const char* const name = "KELVOR_LOOPBACK_ONLY";
+    const char* saved = std::getenv(name);
+    const std::optional<std::string> before =
+        saved ? std::optional<std::string>(saved) : std::nullopt;
+    for (const char* value : {"0", "", static_cast<const char*>(nullptr), "1"}) {
+        SCOPED_TRACE(value ? value : "(unset)");
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+        EXPECT_TRUE(LoopbackOnly());
+        EXPECT_EQ(DestinationError(inet_addr("10.0.0.1")), WSAEACCES);
+        EXPECT_EQ(DestinationError(inet_addr("192.168.1.20")), WSAEACCES);
+        EXPECT_EQ(DestinationError(inet_addr("127.0.0.1")), 0);
+    }
+    EnableLoopbackOnlyGuard(); // a second call changes nothing
+    EXPECT_TRUE(LoopbackOnly());
+    if (before)
+        ::setenv(name, before->c_str(), 1);
+    else
+        ::unsetenv(name);
 }
 
 TEST(InetAddr, FollowsThePlatformsParsingRules) {

@@ -136,8 +136,4 @@ TEST(BlockingLookups, ResolveLocallyAndReportFailures) {
     EXPECT_EQ(getservbyname("no-such-service", "tcp"), nullptr);
 }
 
-TEST(LoopbackGuard, IsOnForTheTestRun) {
-    EXPECT_TRUE(LoopbackOnly());
-}
-
 } // namespace
