@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -33,32 +34,6 @@ std::string FromQString(const QString& text) {
                                    static_cast<size_t>(text.size())));
 }
 
-namespace {
-class ResizeForwarder : public QObject {
-public:
-    ResizeForwarder(HWND hwnd, QObject* parent) : QObject(parent), FHwnd(hwnd) {}
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize && IsWindow(FHwnd)) {
-            HWND hwnd = FHwnd;
-            RunGuarded([hwnd] {
-                RECT r{};
-                GetClientRect(hwnd, &r);
-                SendMessage(hwnd, WM_SIZE, 0, MAKELONG(WORD(r.right), WORD(r.bottom)));
-            });
-        }
-        return false;
-    }
-
-private:
-    HWND FHwnd;
-};
-} // namespace
-
-void AttachWidget(HWND hwnd, QWidget* widget) {
-    SetWindowWidget(hwnd, widget);
-    widget->installEventFilter(new ResizeForwarder(hwnd, widget));
-}
-
 void NotifyParent(HWND hwnd, WORD code) {
     RunGuarded([hwnd, code] {
         HWND parent = GetParent(hwnd);
@@ -82,8 +57,7 @@ std::unordered_map<HWND, TWinControl*>& ControlsByHandle() {
 
 LRESULT ContainerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) {
-        auto* widget = new QWidget;
-        AttachWidget(hwnd, widget);
+        SetWindowWidget(hwnd, new QWidget);
     }
     return DefWindowProc(hwnd, msg, wParam, lParam);
 }
@@ -103,7 +77,13 @@ protected:
         QPainter painter(this);
         RunGuarded([&] { FControl->Paint(painter); });
     }
-    void mouseReleaseEvent(QMouseEvent*) override {
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        // Only the left button clicks; other releases belong to the parent window, as a
+        // windowless control's input does (a right button there opens the parent's menu).
+        if (event->button() != Qt::LeftButton) {
+            event->ignore();
+            return;
+        }
         if (FControl)
             RunGuarded([this] { FControl->Click(); });
     }
@@ -815,6 +795,21 @@ void TWinControl::WndProc(TMessage& Message) {
         break;
     case WM_SIZE:
         AlignControls();
+        break;
+    case WM_CONTEXTMENU:
+        // The control's own menu; without one the window's class (an edit's menu) or the
+        // parent (through DefWindowProc) has its say.
+        if (FPopupMenu) {
+            QPoint at(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
+            if (Message.LParam == -1) { // from the keyboard: at the control
+                QWidget* w = Widget();
+                at = w ? w->mapToGlobal(QPoint(0, 0)) : QPoint();
+            }
+            FPopupMenu->SetPopupComponent(this);
+            FPopupMenu->Popup(at.x(), at.y());
+            Message.Result = 1;
+            return;
+        }
         break;
     case WM_NCDESTROY:
         // Destroyed from outside (its parent went first): forget the handle.

@@ -45,12 +45,6 @@ inline constexpr UINT CN_BASE = 0xBC00;
 inline constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 inline constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 
-// Answers to WM_GETDLGCODE: which keys a window wants for itself instead of navigation.
-inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
-inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
-inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
-inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
-
 // Command notification of a push button.
 inline constexpr WORD BN_CLICKED = 0;
 

@@ -61,7 +61,7 @@ LRESULT FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         const auto* cs = reinterpret_cast<const CREATESTRUCT*>(lParam);
         auto* frame = new FormFrame(hwnd);
         frame->setWindowTitle(cs->lpszName ? QString::fromUtf16(cs->lpszName) : QString());
-        AttachWidget(hwnd, frame->client);
+        SetWindowWidget(hwnd, frame->client);
         frame->client->show();
         return 0;
     }

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -27,8 +28,6 @@ constexpr DWORD kEsMultiLine = 0x0004;
 constexpr DWORD kEsAutoHScroll = 0x0080;
 constexpr DWORD kEsReadOnly = 0x0800;
 constexpr WORD kEnChange = 0x0300;
-constexpr WPARAM kVkTab = 0x09;
-constexpr WPARAM kVkReturn = 0x0D;
 constexpr int kDefaultEditLimit = 32767;
 
 // A multi-line edit that asks its window which of Tab and Enter it may keep.
@@ -42,7 +41,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         const bool plain = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
         if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-            !(DialogCode(kVkReturn) & DLGC_WANTALLKEYS)) {
+            !(DialogCode(VK_RETURN) & DLGC_WANTALLKEYS)) {
             event->ignore();
             return;
         }
@@ -51,7 +50,7 @@ protected:
     // Qt offers Tab here before the key reaches keyPressEvent: keep it when the window wants
     // tabs, else move on to the next control.
     bool focusNextPrevChild(bool next) override {
-        if (next && (DialogCode(kVkTab) & DLGC_WANTTAB) && !isReadOnly())
+        if (next && (DialogCode(VK_TAB) & DLGC_WANTTAB) && !isReadOnly())
             return false;
         return QWidget::focusNextPrevChild(next);
     }
@@ -167,7 +166,7 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 TrimToLimit(m);
                 NotifyParent(hwnd, kEnChange);
             });
-            AttachWidget(hwnd, m);
+            SetWindowWidget(hwnd, m);
         } else {
             auto* l = new QLineEdit(text);
             l->setReadOnly(style & kEsReadOnly);
@@ -176,12 +175,25 @@ LRESULT EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             l->setMaxLength(kDefaultEditLimit);
             QObject::connect(l, &QLineEdit::textChanged, l,
                              [hwnd] { NotifyParent(hwnd, kEnChange); });
-            AttachWidget(hwnd, l);
+            SetWindowWidget(hwnd, l);
         }
         return 0;
     }
     case WM_GETDLGCODE:
         return DLGC_WANTCHARS | DLGC_WANTARROWS | ((style & kEsMultiLine) ? DLGC_WANTALLKEYS : 0);
+    case WM_CONTEXTMENU:
+        // The edit's own menu (undo, cut, copy, paste...), as the platform's edit shows it.
+        if (line || memo) {
+            QMenu* menu =
+                line ? line->createStandardContextMenu() : memo->createStandardContextMenu();
+            QPoint at(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            if (lParam == -1) // from the keyboard: at the caret
+                at = w->mapToGlobal(w->inputMethodQuery(Qt::ImCursorRectangle).toRect().center());
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(at);
+            return 0;
+        }
+        return DefWindowProc(hwnd, msg, wParam, lParam);
     case kEmSetReadOnly:
         if (line)
             line->setReadOnly(wParam != 0);
@@ -222,7 +234,7 @@ LRESULT ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* button = new QPushButton(cs->lpszName ? QString::fromUtf16(cs->lpszName) : QString());
         QObject::connect(button, &QPushButton::clicked, button,
                          [hwnd] { NotifyParent(hwnd, BN_CLICKED); });
-        AttachWidget(hwnd, button);
+        SetWindowWidget(hwnd, button);
         return 0;
     }
     case WM_SETTEXT: {

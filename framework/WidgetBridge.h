@@ -6,8 +6,6 @@
 #include <QString>
 #include <string>
 
-class QWidget;
-
 namespace widgetbridge {
 
 // Window texts are 8-bit text in the system's ANSI code page, as the platform's ANSI calls.
@@ -15,9 +13,6 @@ QString ToQString(const std::string& ansi);
 std::string FromQString(const QString& text);
 std::u16string ToWide(const std::string& ansi);
 std::string FromWide(const std::u16string& text);
-
-// Attaches widget to hwnd and forwards the widget's resizes to the window as WM_SIZE.
-void AttachWidget(HWND hwnd, QWidget* widget);
 
 // Tells the parent window of hwnd about a change, as a command notification (WM_COMMAND
 // with the child's identifier and the code, lParam the child), from an entry out of Qt.

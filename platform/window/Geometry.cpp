@@ -1,11 +1,13 @@
 // The on-screen side of windows: their widgets, bounds, visibility, enabling and focus.
+#include "platform/window/InputBridge.h"
 #include "platform/window/Window.h"
 #include "platform/window/WindowRegistry.h"
 
 #include <QApplication>
+#include <optional>
 
-using windowing::WindowRecord;
 using windowing::RecordOrError;
+using windowing::WindowRecord;
 using windowing::WindowTable;
 
 void SetWindowWidget(HWND hwnd, QWidget* widget) {
@@ -13,6 +15,7 @@ void SetWindowWidget(HWND hwnd, QWidget* widget) {
     if (!record)
         return;
     record->widget = widget;
+    windowing::AttachInputBridge(hwnd, widget);
     if (!widget)
         return;
     if (WindowRecord* parent = WindowTable::Instance().Find(record->parent);
@@ -134,12 +137,55 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL /*erase*/) {
     WindowRecord* record = RecordOrError(hwnd);
     if (!record)
         return FALSE;
-    if (record->widget) {
-        if (rect)
-            record->widget->update(
-                QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top));
-        else
-            record->widget->update();
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const QRect all(0, 0, client.right, client.bottom);
+    const QRect area =
+        rect
+            ? QRect(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top) & all
+            : all;
+    if (area.isEmpty())
+        return TRUE;
+    // Kept for GetUpdateRect: Qt has the region too, but does not tell what is waiting.
+    record->pendingUpdate |= area;
+    if (record->widget)
+        record->widget->update(area);
+    return TRUE;
+}
+
+namespace {
+
+// Where the window's client area starts on screen, from its widget or, without one, from
+// the bounds of the window and its parents.
+std::optional<QPoint> ClientOrigin(HWND hwnd) {
+    WindowRecord* record = RecordOrError(hwnd);
+    if (!record)
+        return std::nullopt;
+    QPoint origin;
+    for (; record; record = WindowTable::Instance().Find(record->parent)) {
+        if (record->widget)
+            return origin + record->widget->mapToGlobal(QPoint(0, 0));
+        origin += record->bounds.topLeft();
     }
+    return origin;
+}
+
+} // namespace
+
+BOOL ScreenToClient(HWND hwnd, POINT* point) {
+    const std::optional<QPoint> origin = ClientOrigin(hwnd);
+    if (!origin || !point)
+        return FALSE;
+    point->x -= origin->x();
+    point->y -= origin->y();
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND hwnd, POINT* point) {
+    const std::optional<QPoint> origin = ClientOrigin(hwnd);
+    if (!origin || !point)
+        return FALSE;
+    point->x += origin->x();
+    point->y += origin->y();
     return TRUE;
 }

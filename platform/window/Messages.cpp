@@ -1,4 +1,5 @@
 // Synchronous and queued message delivery, and where exceptions from procedures go.
+#include "platform/window/InputBridge.h"
 #include "platform/window/Window.h"
 #include "platform/window/WindowRegistry.h"
 
@@ -85,6 +86,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         throw std::logic_error("SendMessage called off the UI thread");
     // A copy: the procedure may subclass or destroy its window while it runs.
     const WNDPROC proc = record->proc;
+    const windowing::SendScope nested;
     return CallWindowProc(proc, hwnd, msg, wParam, lParam);
 }
 

@@ -1,12 +1,14 @@
 // Window classes, creation and destruction, the default procedure and window data.
 #include "platform/window/Window.h"
 
+#include "platform/window/Gdi.h"
+#include "platform/window/InputBridge.h"
 #include "platform/window/WindowRegistry.h"
 
 #include <algorithm>
 
-using windowing::WindowRecord;
 using windowing::RecordOrError;
+using windowing::WindowRecord;
 using windowing::WindowTable;
 
 namespace {
@@ -237,9 +239,11 @@ std::u16string GetWindowText(HWND hwnd) {
 }
 
 LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    windowing::NoteDefaultReached(hwnd, msg);
     WindowRecord* record = WindowTable::Instance().Find(hwnd);
     if (!record)
         return 0;
+    const bool child = record->parent && (record->style & WS_CHILD);
     switch (msg) {
     case WM_NCCREATE:
         return TRUE;
@@ -262,6 +266,34 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
+    case WM_PAINT:
+        ValidateRect(hwnd, nullptr);
+        return 0;
+    case WM_NCHITTEST: {
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        RECT client{};
+        if (!ScreenToClient(hwnd, &at) || !GetClientRect(hwnd, &client))
+            return HTNOWHERE;
+        const bool inside = at.x >= 0 && at.y >= 0 && at.x < client.right && at.y < client.bottom;
+        return inside ? HTCLIENT : HTNOWHERE;
+    }
+    case WM_SETCURSOR:
+        // A parent may decide the cursor over its children; else the window's own shows.
+        if (child && SendMessage(record->parent, WM_SETCURSOR, wParam, lParam))
+            return TRUE;
+        windowing::RestoreOwnCursor(hwnd);
+        return FALSE;
+    case WM_RBUTTONUP: {
+        POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(hwnd, &at);
+        SendMessage(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd),
+                    PointToLParam(at.x, at.y));
+        return 0;
+    }
+    case WM_CONTEXTMENU:
+        // Not handled here: the parent may have a menu for its children.
+        return child ? SendMessage(record->parent, WM_CONTEXTMENU, wParam, lParam) : 0;
+    case WM_GETDLGCODE:
     default:
         return 0;
     }

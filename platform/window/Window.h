@@ -57,10 +57,14 @@ inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_CONTEXTMENU = 0x007B;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_NCHITTEST = 0x0084;
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_SYSCHAR = 0x0106;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_HSCROLL = 0x0114;
@@ -71,6 +75,10 @@ inline constexpr UINT WM_LBUTTONUP = 0x0202;
 inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
 inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+inline constexpr UINT WM_MBUTTONDOWN = 0x0207;
+inline constexpr UINT WM_MBUTTONUP = 0x0208;
+inline constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_CUT = 0x0300;
 inline constexpr UINT WM_COPY = 0x0301;
@@ -176,6 +184,8 @@ struct POINT {
 
 // The Qt widget that shows the window, if any; the class procedure attaches it, usually
 // while handling WM_CREATE. Children's widgets are parented to their parent's widget.
+// Attaching puts the input bridge (below) on the widget, once, and turns on mouse tracking so
+// that moves without a button pressed arrive as WM_MOUSEMOVE too.
 void SetWindowWidget(HWND hwnd, QWidget* widget);
 QWidget* GetWindowWidget(HWND hwnd);
 HWND WindowFromWidget(const QWidget* widget);
@@ -193,6 +203,186 @@ BOOL IsWindowEnabled(HWND hwnd);
 HWND SetFocus(HWND hwnd);
 HWND GetFocus();
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+// Client and screen coordinates of a window; FALSE for a handle that is not a window.
+BOOL ScreenToClient(HWND hwnd, POINT* point);
+BOOL ClientToScreen(HWND hwnd, POINT* point);
+
+// --- input: Qt's events on a window's widget as the platform's messages --------------------
+//
+// SetWindowWidget puts an input bridge on the widget. Each paint, key, mouse, wheel, context
+// menu, focus and resize event of that widget (not of widgets inside it, and not one that Qt
+// passes up from a child window, which had it already) becomes the platform's messages, sent
+// through the window's procedure, so every subclass sees them. Qt's own handling of the event
+// then runs only if every one of those messages reached DefWindowProc; a procedure that does
+// not call on withholds the event from the widget (a withheld paint leaves the widget
+// unpainted, a withheld WM_KEYDOWN keeps the key from it). Queries the bridge makes on the way
+// (WM_GETDLGCODE, WM_NCHITTEST, WM_SETCURSOR) do not decide this, and WM_SIZE never does.
+//
+//   paint              WM_PAINT (BeginPaint gives a context over the widget's painter)
+//   key press/release  WM_KEYDOWN, then WM_CHAR per UTF-16 unit typed / WM_KEYUP; with Alt
+//                      held (or for F10) WM_SYSKEYDOWN, WM_SYSCHAR / WM_SYSKEYUP. Tab, Enter
+//                      and Escape go to the window only if WM_GETDLGCODE says it wants them;
+//                      otherwise Qt moves the focus or passes the key to the parent.
+//   mouse              WM_NCHITTEST and WM_SETCURSOR before a move or press, then
+//                      WM_MOUSEMOVE, WM_[LRM]BUTTON(DOWN|UP|DBLCLK) in client coordinates
+//   wheel              WM_MOUSEWHEEL in screen coordinates
+//   context menu key   WM_CONTEXTMENU with lParam -1 (with the mouse the platform's way:
+//                      DefWindowProc turns WM_RBUTTONUP into WM_CONTEXTMENU)
+//   focus              WM_SETFOCUS / WM_KILLFOCUS with the other window
+//   resize             WM_SIZE with the client size
+
+// A message as the message loop holds it; WM_GETDLGCODE's lParam points to one.
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+
+constexpr LPARAM MAKELPARAM(WORD lo, WORD hi) {
+    return static_cast<LPARAM>(MAKELONG(lo, hi));
+}
+constexpr WPARAM MAKEWPARAM(WORD lo, WORD hi) {
+    return static_cast<WPARAM>(MAKELONG(lo, hi));
+}
+// A point packed into lParam: two signed 16-bit coordinates.
+constexpr LPARAM PointToLParam(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<SHORT>(x)),
+                      static_cast<WORD>(static_cast<SHORT>(y)));
+}
+constexpr int GET_X_LPARAM(LPARAM lp) {
+    return static_cast<SHORT>(LOWORD(static_cast<std::uintptr_t>(lp)));
+}
+constexpr int GET_Y_LPARAM(LPARAM lp) {
+    return static_cast<SHORT>(HIWORD(static_cast<std::uintptr_t>(lp)));
+}
+constexpr int GET_WHEEL_DELTA_WPARAM(WPARAM wp) {
+    return static_cast<SHORT>(HIWORD(wp));
+}
+constexpr WORD GET_KEYSTATE_WPARAM(WPARAM wp) {
+    return LOWORD(wp);
+}
+inline constexpr int WHEEL_DELTA = 120;
+
+// Mouse message wParam: buttons and keys down after the event.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_RBUTTON = 0x0002;
+inline constexpr WPARAM MK_SHIFT = 0x0004;
+inline constexpr WPARAM MK_CONTROL = 0x0008;
+inline constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// Key message lParam bits besides the repeat count in the low word.
+inline constexpr LPARAM KF_EXTENDED_BIT = LPARAM(1) << 24;
+inline constexpr LPARAM KF_ALTDOWN_BIT = LPARAM(1) << 29;
+inline constexpr LPARAM KF_REPEAT_BIT = LPARAM(1) << 30; // the key was down before
+inline constexpr LPARAM KF_UP_BIT = LPARAM(1) << 31;
+
+// Virtual-key codes. Letters and digits are their upper-case ASCII codes ('A', '0').
+inline constexpr int VK_LBUTTON = 0x01;
+inline constexpr int VK_RBUTTON = 0x02;
+inline constexpr int VK_MBUTTON = 0x04;
+inline constexpr int VK_BACK = 0x08;
+inline constexpr int VK_TAB = 0x09;
+inline constexpr int VK_CLEAR = 0x0C;
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_SHIFT = 0x10;
+inline constexpr int VK_CONTROL = 0x11;
+inline constexpr int VK_MENU = 0x12; // Alt
+inline constexpr int VK_PAUSE = 0x13;
+inline constexpr int VK_CAPITAL = 0x14;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_SPACE = 0x20;
+inline constexpr int VK_PRIOR = 0x21; // Page Up
+inline constexpr int VK_NEXT = 0x22;  // Page Down
+inline constexpr int VK_END = 0x23;
+inline constexpr int VK_HOME = 0x24;
+inline constexpr int VK_LEFT = 0x25;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_RIGHT = 0x27;
+inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_SNAPSHOT = 0x2C;
+inline constexpr int VK_INSERT = 0x2D;
+inline constexpr int VK_DELETE = 0x2E;
+inline constexpr int VK_HELP = 0x2F;
+inline constexpr int VK_LWIN = 0x5B;
+inline constexpr int VK_APPS = 0x5D; // the context menu key
+inline constexpr int VK_NUMPAD0 = 0x60;
+inline constexpr int VK_MULTIPLY = 0x6A;
+inline constexpr int VK_ADD = 0x6B;
+inline constexpr int VK_SUBTRACT = 0x6D;
+inline constexpr int VK_DECIMAL = 0x6E;
+inline constexpr int VK_DIVIDE = 0x6F;
+inline constexpr int VK_F1 = 0x70; // F2..F24 follow
+inline constexpr int VK_F10 = 0x79;
+inline constexpr int VK_F12 = 0x7B;
+inline constexpr int VK_NUMLOCK = 0x90;
+inline constexpr int VK_SCROLL = 0x91;
+inline constexpr int VK_OEM_1 = 0xBA;      // ;:
+inline constexpr int VK_OEM_PLUS = 0xBB;   // =+
+inline constexpr int VK_OEM_COMMA = 0xBC;  // ,<
+inline constexpr int VK_OEM_MINUS = 0xBD;  // -_
+inline constexpr int VK_OEM_PERIOD = 0xBE; // .>
+inline constexpr int VK_OEM_2 = 0xBF;      // /?
+inline constexpr int VK_OEM_3 = 0xC0;      // `~
+inline constexpr int VK_OEM_4 = 0xDB;      // [{
+inline constexpr int VK_OEM_5 = 0xDC;      // \|
+inline constexpr int VK_OEM_6 = 0xDD;      // ]}
+inline constexpr int VK_OEM_7 = 0xDE;      // '"
+inline constexpr int VK_PACKET = 0xE7;     // a typed character without a key of its own
+
+// Whether a key is down: the high bit of the result (negative) when it is. Answers from the
+// input being delivered, else from the keyboard and mouse state now.
+SHORT GetKeyState(int virtualKey);
+
+// Answers to WM_GETDLGCODE: which keys a window wants for itself instead of navigation.
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
+inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+inline constexpr LRESULT DLGC_WANTMESSAGE = 0x0004;
+inline constexpr LRESULT DLGC_HASSETSEL = 0x0008;
+inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
+
+// Answers to WM_NCHITTEST.
+inline constexpr LRESULT HTERROR = -2;
+inline constexpr LRESULT HTTRANSPARENT = -1;
+inline constexpr LRESULT HTNOWHERE = 0;
+inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr LRESULT HTHSCROLL = 6;
+inline constexpr LRESULT HTVSCROLL = 7;
+
+// --- cursors -------------------------------------------------------------------------------
+struct CursorHandle;
+using HCURSOR = CursorHandle*;
+
+inline constexpr int IDC_ARROW = 32512;
+inline constexpr int IDC_IBEAM = 32513;
+inline constexpr int IDC_WAIT = 32514;
+inline constexpr int IDC_CROSS = 32515;
+inline constexpr int IDC_UPARROW = 32516;
+inline constexpr int IDC_SIZENWSE = 32642;
+inline constexpr int IDC_SIZENESW = 32643;
+inline constexpr int IDC_SIZEWE = 32644;
+inline constexpr int IDC_SIZENS = 32645;
+inline constexpr int IDC_SIZEALL = 32646;
+inline constexpr int IDC_NO = 32648;
+inline constexpr int IDC_HAND = 32649;
+inline constexpr int IDC_APPSTARTING = 32650;
+inline constexpr int IDC_HELP = 32651;
+// Ours: an arrow pointing up and to the right, for a text control's selection margin.
+inline constexpr int IDC_REVERSEARROW = 32760;
+
+// One of the cursors above (the module is ignored); nullptr with
+// ERROR_RESOURCE_NAME_NOT_FOUND for an unknown id. Handles stay valid for the process.
+HCURSOR LoadCursor(HINSTANCE instance, int id);
+// Shows cursor over the window whose WM_SETCURSOR is being delivered, or else over the window
+// under the mouse; nullptr hides it. Returns the cursor set before. DefWindowProc's
+// WM_SETCURSOR puts the widget's own cursor back.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor(); // the cursor last set with SetCursor
+// Where the mouse was at the last mouse message the bridge delivered (else where it is now).
+BOOL GetCursorPos(POINT* point);
 
 // --- hidden utility windows --------------------------------------------------------------
 // A message-only window whose procedure is proc; for components that receive posted

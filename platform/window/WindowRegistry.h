@@ -28,6 +28,8 @@ struct WindowRecord {
     QRect bounds;
     bool destroying = false;
     QPointer<QWidget> widget;
+    QPointer<QObject> bridge; // the input bridge on widget
+    QRect pendingUpdate;      // invalidated and not painted yet (bounding rectangle)
 };
 
 // All windows of the process. Lookups and changes run on the UI thread; only the set of live

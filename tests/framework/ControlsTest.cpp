@@ -7,10 +7,13 @@
 #include "tests/support/Pump.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
@@ -128,6 +131,25 @@ TEST(WindowedControls, ChangesAndClicksComeBackAsEvents) {
     // A disabled button cannot be clicked.
     button->SetEnabled(false);
     qobject_cast<QPushButton*>(button->Widget())->click();
+    EXPECT_EQ(clicks, 1);
+}
+
+TEST(WindowedControls, RealTypingAndClicksPassThroughTheWindowsUnchanged) {
+    Shown s;
+    auto* edit = new TEdit(s.form.get());
+    edit->SetParent(s.form.get());
+    auto* button = new TButton(s.form.get());
+    button->SetParent(s.form.get());
+    button->SetBounds(100, 0, 75, 25);
+    int changes = 0, clicks = 0;
+    edit->OnChange = [&](TObject*) { ++changes; };
+    button->OnClick = [&](TObject*) { ++clicks; };
+    s.Show();
+    QTest::keyClicks(edit->Widget(), "ab");
+    QTest::keyClick(edit->Widget(), Qt::Key_Backspace);
+    EXPECT_EQ(edit->Text(), "a");
+    EXPECT_EQ(changes, 3);
+    QTest::mouseClick(button->Widget(), Qt::LeftButton);
     EXPECT_EQ(clicks, 1);
 }
 
@@ -312,6 +334,55 @@ TEST(PopupMenus, TheControlsMenuOpensOnAContextRequest) {
     EXPECT_EQ(clicked, 1);
     delete menu; // the control forgets a freed menu
     EXPECT_EQ(edit->PopupMenu(), nullptr);
+}
+
+TEST(PopupMenus, ARightClickOpensTheNearestMenuOnce) {
+    Shown s;
+    auto* edit = new TEdit(s.form.get());
+    edit->SetParent(s.form.get());
+    edit->SetBounds(0, 0, 90, 24);
+    auto* button = new TButton(s.form.get());
+    button->SetParent(s.form.get());
+    button->SetBounds(100, 0, 75, 25);
+    auto* label = new TLabel(s.form.get());
+    label->SetParent(s.form.get());
+    label->SetAutoSize(false);
+    label->SetBounds(0, 40, 60, 20);
+    int labelClicks = 0;
+    label->OnClick = [&](TObject*) { ++labelClicks; };
+    auto* plainEdit = new TEdit(s.form.get());
+    plainEdit->SetParent(s.form.get());
+    plainEdit->SetBounds(0, 80, 90, 24);
+    auto* editMenu = new TPopupMenu(s.form.get());
+    auto* formMenu = new TPopupMenu(s.form.get());
+    edit->SetPopupMenu(editMenu);
+    s.form->SetPopupMenu(formMenu);
+    std::vector<std::pair<TPopupMenu*, TComponent*>> shown;
+    TPopupMenu::PopupHook = [&](TPopupMenu& m) { shown.emplace_back(&m, m.PopupComponent()); };
+    s.Show();
+
+    QTest::mouseClick(edit->Widget(), Qt::RightButton);
+    // A button and a label have no menu of their own: the form's opens, for the form.
+    QTest::mouseClick(button->Widget(), Qt::RightButton);
+    QTest::mouseClick(label->Widget(), Qt::RightButton);
+    // The context menu key.
+    QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                          edit->Widget()->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(edit->Widget(), &key);
+    TPopupMenu::PopupHook = nullptr;
+    EXPECT_EQ(shown, (std::vector<std::pair<TPopupMenu*, TComponent*>>{{editMenu, edit},
+                                                                       {formMenu, s.form.get()},
+                                                                       {formMenu, s.form.get()},
+                                                                       {editMenu, edit}}));
+    EXPECT_EQ(labelClicks, 0); // only the left button clicks
+
+    // An edit without a menu of its own shows the edit menu, not the form's.
+    QTest::mouseClick(plainEdit->Widget(), Qt::RightButton);
+    ASSERT_TRUE(testsupport::PumpUntil([] { return QApplication::activePopupWidget(); },
+                                       std::chrono::seconds(2)));
+    EXPECT_TRUE(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QApplication::activePopupWidget()->close();
+    EXPECT_EQ(shown.size(), 4u);
 }
 
 TEST(WindowedControls, AnExceptionFromAHandlerGoesToTheApplicationAndTheWindowCarriesOn) {

@@ -24,7 +24,7 @@ constexpr const char* kOtherClass = "TestOtherEdit";
 LRESULT OtherEditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) {
         steps.push_back("class creates its widget");
-        widgetbridge::AttachWidget(hwnd, new QPlainTextEdit);
+        SetWindowWidget(hwnd, new QPlainTextEdit);
         return 0;
     }
     if (msg == WM_USER + 7) {
