@@ -113,6 +113,18 @@ LineIndex::Pos LineIndex::ApproxLineCount() const {
     return display_.PositionFromPartition(display_.Partitions());
 }
 
+std::pair<LineIndex::Pos, LineIndex::Pos> LineIndex::ApproxParagraphOfLine(Pos line) const {
+    if (!breaker_) {
+        const Pos para = std::clamp<Pos>(line, 0, Paragraphs() - 1);
+        return {para, 0};
+    }
+    Settle();
+    line = std::clamp<Pos>(line, 0, ApproxLineCount() - 1);
+    const Pos para = display_.PartitionFromPosition(line);
+    // A stale paragraph may have fewer lines now than it had.
+    return {para, std::min(line - display_.PositionFromPartition(para), LinesOf(para) - 1)};
+}
+
 LineIndex::Pos LineIndex::ContentHeight() const {
     if (!breaker_) {
         return 0;
@@ -136,9 +148,9 @@ void LineIndex::LayOut(Pos para, Pos keepBefore) const {
     std::vector<std::int32_t> starts{0};
     std::vector<std::int32_t> heights;
     if (keepBefore > 0 && old && Current(para)) {
-        const auto holding = std::size_t(
-            std::upper_bound(old->starts.begin(), old->starts.end(), keepBefore) -
-            old->starts.begin());
+        const auto holding =
+            std::size_t(std::upper_bound(old->starts.begin(), old->starts.end(), keepBefore) -
+                        old->starts.begin());
         if (holding >= 2) {
             const std::size_t keep = holding - 1; // and re-break the line before, to be safe
             starts.insert(starts.end(), old->starts.begin(),
@@ -156,8 +168,8 @@ void LineIndex::LayOut(Pos para, Pos keepBefore) const {
     std::vector<std::int32_t> newHeights;
     const char16_t* chars = length > 0 ? text_.RangePointer(start, length) : nullptr;
     breaker_->BreakParagraph(
-        ParagraphRef{para, start, std::u16string_view(chars, std::size_t(length))}, from,
-        newStarts, newHeights);
+        ParagraphRef{para, start, std::u16string_view(chars, std::size_t(length))}, from, newStarts,
+        newHeights);
 
     // A breaker's answer is trusted only as far as it makes sense.
     starts.push_back(from);
@@ -448,8 +460,8 @@ std::size_t LineIndex::LayoutFootprintBytes() const {
                         wraps_.FootprintBytes() + widths_.FootprintBytes();
     for (Pos p = 0; p < wraps_.Length(); ++p) {
         if (const Wrap* wrap = wraps_.ValueAt(p)) {
-            bytes += sizeof(Wrap) + (wrap->starts.capacity() + wrap->heights.capacity()) *
-                                        sizeof(std::int32_t);
+            bytes += sizeof(Wrap) +
+                     (wrap->starts.capacity() + wrap->heights.capacity()) * sizeof(std::int32_t);
         }
     }
     return bytes;
@@ -489,8 +501,8 @@ void LineIndex::Check() const {
             for (Pos line = 0; line < lines; ++line) {
                 height += wrap->HeightOf(std::size_t(line));
             }
-            if (height != heights_.PositionFromPartition(p + 1) -
-                              heights_.PositionFromPartition(p)) {
+            if (height !=
+                heights_.PositionFromPartition(p + 1) - heights_.PositionFromPartition(p)) {
                 throw std::logic_error("paragraph height out of step with its lines");
             }
         }

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What a breaker sees of one paragraph: its number, where it starts and its text without the
@@ -79,6 +80,9 @@ public:
     // exact once nothing is stale; a scroll bar may use it while a re-wrap proceeds.
     Pos ApproxFirstLineOf(Pos para) const;
     Pos ApproxLineCount() const;
+    // The paragraph that holds display line line, and the line's number within it, by the
+    // same approximate count.
+    std::pair<Pos, Pos> ApproxParagraphOfLine(Pos line) const;
     // Height of the whole document in pixels (stale paragraphs at their old height).
     Pos ContentHeight() const;
 
@@ -139,11 +143,11 @@ private:
     LineBreaker* breaker_ = nullptr;
 
     // The layout, only with a breaker. Mutable: queries lay out on demand.
-    mutable Partitioning display_; // partition p: the display lines of paragraph p
-    mutable Partitioning heights_; // partition p: the height of paragraph p in pixels
-    mutable SplitVector<Wrap*> wraps_;          // owned; nullptr for one line of its own height
-    mutable SplitVector<std::int32_t> widths_;  // width laid out at, or NotLaidOut
-    mutable Pos firstStale_ = None;             // paragraphs before it are current
+    mutable Partitioning display_;             // partition p: the display lines of paragraph p
+    mutable Partitioning heights_;             // partition p: the height of paragraph p in pixels
+    mutable SplitVector<Wrap*> wraps_;         // owned; nullptr for one line of its own height
+    mutable SplitVector<std::int32_t> widths_; // width laid out at, or NotLaidOut
+    mutable Pos firstStale_ = None;            // paragraphs before it are current
     // Paragraphs an edit touched since the last Settle: [dirtyFirst_, dirtyLast_], and
     // how much of the first one is still valid.
     mutable Pos dirtyFirst_ = None;

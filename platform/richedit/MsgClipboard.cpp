@@ -2,16 +2,43 @@
 // control goes away, whether the clipboard should keep what it copied there.
 
 #include "platform/richedit/RichEditControl.h"
+#include "platform/richedit/RichEditWidget.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QString>
+#include <cstring>
 
 namespace {
 
 // The control whose copy the clipboard holds, and that text.
 RichEditControl* clipboardOwner = nullptr;
 std::u16string clipboardText;
+
+// The clipboard's names for RTF; we write both and read whichever is there.
+const char* const RtfMimeTypes[] = {"text/rtf", "application/rtf"};
+
+DWORD AppendBytes(DWORD_PTR cookie, BYTE* buffer, LONG cb, LONG* pcb) {
+    reinterpret_cast<std::string*>(cookie)->append(reinterpret_cast<const char*>(buffer),
+                                                   std::size_t(cb));
+    *pcb = cb;
+    return 0;
+}
+
+struct Source {
+    QByteArray data;
+    qsizetype pos = 0;
+};
+
+DWORD ReadBytes(DWORD_PTR cookie, BYTE* buffer, LONG cb, LONG* pcb) {
+    auto* source = reinterpret_cast<Source*>(cookie);
+    const auto n = std::min<qsizetype>(cb, source->data.size() - source->pos);
+    std::memcpy(buffer, source->data.constData() + source->pos, std::size_t(n));
+    source->pos += n;
+    *pcb = LONG(n);
+    return 0;
+}
 
 QClipboard* Clipboard() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
@@ -34,7 +61,16 @@ std::optional<LRESULT> RichEditControl::ClipboardMessage(UINT msg, WPARAM wParam
             return 0;
         }
         clipboardText = doc_.Text(s.min, s.max - s.min);
-        clipboard->setText(QString::fromStdU16String(clipboardText));
+        // Plain text for everyone, RTF so that a paste keeps the formats.
+        std::string rtf;
+        EDITSTREAM out{reinterpret_cast<DWORD_PTR>(&rtf), 0, AppendBytes};
+        StreamOut(doc_, SF_RTF | SFF_SELECTION, out, streaming_);
+        auto* mime = new QMimeData;
+        mime->setText(QString::fromStdU16String(clipboardText));
+        for (const char* type : RtfMimeTypes) {
+            mime->setData(type, QByteArray::fromStdString(rtf));
+        }
+        clipboard->setMimeData(mime);
         clipboardOwner = this;
         if (msg == WM_CUT) {
             ReplaceSelection({}, true, msg, wParam, lParam);
@@ -45,6 +81,25 @@ std::optional<LRESULT> RichEditControl::ClipboardMessage(UINT msg, WPARAM wParam
         QClipboard* clipboard = Clipboard();
         if (!clipboard || (options_ & ECO_READONLY)) {
             return 0;
+        }
+        const QMimeData* mime = clipboard->mimeData();
+        for (const char* type : RtfMimeTypes) {
+            if (mime && mime->hasFormat(type)) {
+                const Selection s = doc_.TextSelection();
+                if (!ProtectedChangeAllowed(s.min, s.max, msg, wParam, lParam)) {
+                    return 0;
+                }
+                Source source{mime->data(type)};
+                EDITSTREAM in{reinterpret_cast<DWORD_PTR>(&source), 0, ReadBytes};
+                const Before before = Snapshot();
+                if (StreamIn(doc_, SF_RTF | SFF_SELECTION, in).changed) {
+                    anchor_ = doc_.GetSelection().min;
+                    ScrollToShow(anchor_);
+                    After(before, true);
+                    return 0;
+                }
+                break; // unreadable RTF: fall back to the plain text
+            }
         }
         ReplaceSelection(clipboard->text().toStdU16String(), true, msg, wParam, lParam);
         return 0;
@@ -82,4 +137,8 @@ RichEditControl::~RichEditControl() {
     if (clipboardOwner == this) {
         clipboardOwner = nullptr;
     }
+    if (widget_) {
+        widget_->Detach();
+    }
+    doc_.Lines().SetBreaker(nullptr); // the layout goes first
 }

@@ -3,6 +3,9 @@
 #include "platform/richedit/RichEditControl.h"
 
 std::optional<LRESULT> RichEditControl::FormatMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == EM_SETCHARFORMAT || msg == EM_SETPARAFORMAT) {
+        Invalidate();
+    }
     switch (msg) {
     case EM_GETCHARFORMAT: {
         auto* cf = reinterpret_cast<CHARFORMAT2W*>(lParam);
@@ -28,6 +31,7 @@ std::optional<LRESULT> RichEditControl::FormatMessage(UINT msg, WPARAM wParam, L
             CharFormat format = doc_.DefaultCharFormat();
             ApplyCharFormat(format, *cf);
             doc_.SetDefaultCharFormat(format);
+            ContinueRewrap();
             return 1;
         }
         Selection range = doc_.GetSelection();
@@ -67,6 +71,7 @@ std::optional<LRESULT> RichEditControl::FormatMessage(UINT msg, WPARAM wParam, L
         const COLORREF previous = background_;
         systemBackground_ = wParam != 0;
         background_ = systemBackground_ ? 0x00FFFFFF : COLORREF(lParam) & 0x00FFFFFF;
+        Invalidate();
         return LRESULT(previous);
     }
     default:

@@ -32,11 +32,11 @@ std::optional<LRESULT> RichEditControl::OptionMessage(UINT msg, WPARAM wParam, L
             return 0;
         }
         hideSelection_ = !(options_ & ECO_NOHIDESEL);
+        SetReadOnly(options_ & ECO_READONLY);
+        WidthChanged(); // the selection bar takes room from the text
+        Invalidate();
         return LRESULT(options_);
     }
-    case EM_SETREADONLY:
-        options_ = wParam ? (options_ | ECO_READONLY) : (options_ & ~ECO_READONLY);
-        return TRUE;
     case EM_SETLANGOPTIONS:
         langOptions_ = DWORD(lParam);
         return TRUE;
@@ -56,24 +56,12 @@ std::optional<LRESULT> RichEditControl::OptionMessage(UINT msg, WPARAM wParam, L
         return autoUrlDetect_ ? TRUE : FALSE;
     case EM_HIDESELECTION:
         hideSelection_ = wParam != 0;
+        Invalidate();
         return 0;
-    case WM_SETREDRAW:
-        redraw_ = wParam != 0;
+    case EM_REQUESTRESIZE:
+        reportedHeight_ = -1;
+        NotifyResize();
         return 0;
-    case EM_SETTARGETDEVICE:
-        // (0, 1) turns wrapping off, (0, 0) wraps at the window's width.
-        if (wParam == 0) {
-            wordWrap_ = lParam == 0;
-        }
-        return TRUE;
-    case EM_REQUESTRESIZE: {
-        if (eventMask_ & ENM_REQUESTRESIZE) {
-            REQRESIZE rr{};
-            GetClientRect(hwnd_, &rr.rc);
-            NotifyParent(rr.nmhdr, EN_REQUESTRESIZE);
-        }
-        return 0;
-    }
     default:
         return std::nullopt;
     }
@@ -89,9 +77,6 @@ std::optional<LRESULT> RichEditControl::ObjectMessage(UINT msg, WPARAM, LPARAM l
         return 0;
     case EM_SETOLECALLBACK:
         return 0;
-    case EM_FORMATRANGE:
-        // Printing needs the view; until then nothing is rendered and a print loop ends.
-        return lParam == 0 ? 0 : -1;
     default:
         return std::nullopt;
     }

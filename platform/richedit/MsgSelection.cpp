@@ -94,25 +94,6 @@ std::optional<LRESULT> RichEditControl::SelectionMessage(UINT msg, WPARAM wParam
         }
         return LRESULT(count);
     }
-    case EM_SCROLLCARET:
-        return 0;
-    case EM_GETFIRSTVISIBLELINE:
-        return LRESULT(std::min(firstVisibleLine_, lines.LineCount() - 1));
-    case EM_SCROLL: {
-        // Without a view a page is one line; the view answers this itself once it exists.
-        const std::int64_t step = (wParam == SB_LINEUP || wParam == SB_PAGEUP) ? -1 : 1;
-        if (wParam > SB_PAGEDOWN) {
-            return 0;
-        }
-        const std::int64_t before = firstVisibleLine_;
-        firstVisibleLine_ =
-            std::clamp<std::int64_t>(firstVisibleLine_ + step, 0, lines.LineCount() - 1);
-        return LRESULT(MAKELONG(WORD(std::int16_t(firstVisibleLine_ - before)), 1));
-    }
-    case EM_LINESCROLL:
-        firstVisibleLine_ =
-            std::clamp<std::int64_t>(firstVisibleLine_ + LONG(lParam), 0, lines.LineCount() - 1);
-        return TRUE;
     case EM_SELECTIONTYPE: {
         const Selection s = doc_.TextSelection();
         const std::int64_t n = s.max - s.min;

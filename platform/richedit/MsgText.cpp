@@ -1,4 +1,5 @@
 // Text messages: setting, replacing and reading text, limits, the modify flag, undo.
+// The readers only look at the document, so they are plain functions of it.
 
 #include "platform/locale/Locale.h"
 #include "platform/richedit/RichEditControl.h"
@@ -8,135 +9,172 @@
 
 namespace {
 
+using Pos = std::int64_t;
+
 std::u16string_view ZeroTerminated(LPARAM lParam) {
     const auto* text = reinterpret_cast<const WCHAR*>(lParam);
     return text ? std::u16string_view(text) : std::u16string_view();
 }
 
+// [start, end) with each paragraph end as CR LF, cut to limit units; a pair that does not
+// fit whole is dropped whole.
+std::u16string TextWithCrLf(const RichEditDocument& doc, Pos start, Pos end, Pos limit) {
+    std::u16string out;
+    doc.ForEachSegment(start, end - start, [&](const char16_t* chars, Pos n) {
+        for (Pos i = 0; i < n && Pos(out.size()) < limit; ++i) {
+            if (chars[i] == u'\r') {
+                if (Pos(out.size()) + 2 > limit) {
+                    limit = Pos(out.size());
+                    break;
+                }
+                out += u"\r\n";
+            } else {
+                out.push_back(chars[i]);
+            }
+        }
+    });
+    return out;
+}
+
+Pos ParagraphEnds(const RichEditDocument& doc) {
+    return doc.Lines().Paragraphs() - 1;
+}
+
+LRESULT CopyWithCrLf(const RichEditDocument& doc, WCHAR* buffer, WPARAM capacity) {
+    if (!buffer || capacity == 0) {
+        return 0;
+    }
+    const std::u16string text = TextWithCrLf(doc, 0, doc.Length(), Pos(capacity) - 1);
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = u'\0';
+    return LRESULT(text.size());
+}
+
+LRESULT LengthEx(const RichEditDocument& doc, const GETTEXTLENGTHEX* info) {
+    if (!info) {
+        return E_INVALIDARG;
+    }
+    const DWORD flags = info->flags;
+    if ((flags & GTL_NUMCHARS && flags & GTL_NUMBYTES) ||
+        (flags & GTL_PRECISE && flags & GTL_CLOSE)) {
+        return E_INVALIDARG;
+    }
+    const Pos length = doc.Length();
+    Pos count = length + ((flags & GTL_USECRLF) ? ParagraphEnds(doc) : 0);
+    const bool bytes = (flags & (GTL_NUMBYTES | GTL_PRECISE)) != 0;
+    if (bytes && info->codepage == CP_UNICODE) {
+        count *= 2;
+    } else if (bytes && count > 0) {
+        const std::u16string text =
+            (flags & GTL_USECRLF) ? TextWithCrLf(doc, 0, length, count) : doc.Text(0, length);
+        count = WideCharToMultiByte(info->codepage, 0, text.data(), int(text.size()), nullptr, 0,
+                                    nullptr, nullptr);
+    }
+    return LRESULT(count);
+}
+
+LRESULT CopyTextEx(const RichEditDocument& doc, const GETTEXTEX* info, LPARAM lParam) {
+    if (!info || info->cb == 0 || lParam == 0) {
+        return 0;
+    }
+    Selection range{0, doc.Length()};
+    if (info->flags & GT_SELECTION) {
+        range = doc.TextSelection();
+    }
+    const bool unicode = info->codepage == CP_UNICODE;
+    const Pos room = unicode ? Pos(info->cb / 2) - 1 : Pos(info->cb) - 1;
+    if (room < 0) {
+        return 0;
+    }
+    const std::u16string text = (info->flags & GT_USECRLF)
+                                    ? TextWithCrLf(doc, range.min, range.max, room)
+                                    : doc.Text(range.min, std::min(range.max - range.min, room));
+    if (unicode) {
+        auto* out = reinterpret_cast<WCHAR*>(lParam);
+        std::copy(text.begin(), text.end(), out);
+        out[text.size()] = u'\0';
+        return LRESULT(text.size());
+    }
+    auto* out = reinterpret_cast<char*>(lParam);
+    const int n = text.empty()
+                      ? 0
+                      : WideCharToMultiByte(info->codepage, 0, text.data(), int(text.size()), out,
+                                            int(room), info->lpDefaultChar, info->lpUsedDefChar);
+    out[std::max(n, 0)] = '\0';
+    return LRESULT(std::max(n, 0));
+}
+
+LRESULT CopySelection(const RichEditDocument& doc, WCHAR* buffer) {
+    if (!buffer) {
+        return 0;
+    }
+    const Selection s = doc.TextSelection();
+    doc.CopyText(s.min, s.max - s.min, buffer);
+    buffer[s.max - s.min] = u'\0';
+    return LRESULT(s.max - s.min);
+}
+
+LRESULT CopyRange(const RichEditDocument& doc, TEXTRANGEW* range) {
+    if (!range || !range->lpstrText) {
+        return 0;
+    }
+    Pos min = range->chrg.cpMin;
+    Pos max = range->chrg.cpMax;
+    if (min < 0 || (max == -1 && min != 0)) {
+        return 0;
+    }
+    if (max == -1 || max > doc.Length()) {
+        max = doc.Length();
+    }
+    if (min >= max) {
+        return 0;
+    }
+    doc.CopyText(min, max - min, range->lpstrText);
+    range->lpstrText[max - min] = u'\0';
+    return LRESULT(max - min);
+}
+
 } // namespace
 
 std::optional<LRESULT> RichEditControl::TextMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    const std::int64_t length = doc_.Length();
     switch (msg) {
-    case WM_SETTEXT: {
-        const Before before = Snapshot();
-        doc_.SetText(FoldLineBreaks(ZeroTerminated(lParam)));
-        After(before, true);
+    case WM_SETTEXT:
+        SetAllText(ZeroTerminated(lParam));
         return TRUE;
-    }
-    case EM_REPLACESEL: {
-        const std::u16string_view text = ZeroTerminated(lParam);
-        ReplaceSelection(text, wParam != 0, msg, wParam, lParam);
-        return LRESULT(text.size());
-    }
+    case EM_REPLACESEL:
+        ReplaceSelection(ZeroTerminated(lParam), wParam != 0, msg, wParam, lParam);
+        return LRESULT(ZeroTerminated(lParam).size());
     case WM_CLEAR:
         ReplaceSelection({}, true, msg, wParam, lParam);
         return 0;
-    case WM_GETTEXTLENGTH: {
-        // Paragraph ends count as CR LF here, as this message's readers expect.
-        const std::int64_t paragraphs = doc_.Lines().Paragraphs();
-        return LRESULT(length + paragraphs - 1);
+    case WM_GETTEXTLENGTH: // paragraph ends count as CR LF here
+        return LRESULT(doc_.Length() + ParagraphEnds(doc_));
+    case WM_GETTEXT:
+        return CopyWithCrLf(doc_, reinterpret_cast<WCHAR*>(lParam), wParam);
+    case EM_GETTEXTLENGTHEX:
+        return LengthEx(doc_, reinterpret_cast<const GETTEXTLENGTHEX*>(wParam));
+    case EM_GETTEXTEX:
+        return CopyTextEx(doc_, reinterpret_cast<const GETTEXTEX*>(wParam), lParam);
+    case EM_GETSELTEXT:
+        return CopySelection(doc_, reinterpret_cast<WCHAR*>(lParam));
+    case EM_GETTEXTRANGE:
+        return CopyRange(doc_, reinterpret_cast<TEXTRANGEW*>(lParam));
+    default:
+        return LimitAndUndoMessage(msg, wParam, lParam);
     }
-    case WM_GETTEXT: {
-        auto* buffer = reinterpret_cast<WCHAR*>(lParam);
-        if (!buffer || wParam == 0) {
-            return 0;
-        }
-        const std::u16string text = TextWithCrLf(0, length, std::int64_t(wParam) - 1);
-        std::copy(text.begin(), text.end(), buffer);
-        buffer[text.size()] = u'\0';
-        return LRESULT(text.size());
-    }
-    case EM_GETTEXTLENGTHEX: {
-        const auto* info = reinterpret_cast<const GETTEXTLENGTHEX*>(wParam);
-        if (!info) {
-            return E_INVALIDARG;
-        }
-        const DWORD flags = info->flags;
-        if ((flags & GTL_NUMCHARS && flags & GTL_NUMBYTES) ||
-            (flags & GTL_PRECISE && flags & GTL_CLOSE)) {
-            return E_INVALIDARG;
-        }
-        std::int64_t count = length;
-        if (flags & GTL_USECRLF) {
-            count += doc_.Lines().Paragraphs() - 1;
-        }
-        const bool bytes = (flags & (GTL_NUMBYTES | GTL_PRECISE)) != 0;
-        if (bytes && info->codepage == CP_UNICODE) {
-            count *= 2;
-        } else if (bytes && count > 0) {
-            const std::u16string text =
-                (flags & GTL_USECRLF) ? TextWithCrLf(0, length, count) : doc_.Text(0, length);
-            count = WideCharToMultiByte(info->codepage, 0, text.data(), int(text.size()), nullptr,
-                                        0, nullptr, nullptr);
-        }
-        return LRESULT(count);
-    }
-    case EM_GETTEXTEX: {
-        const auto* info = reinterpret_cast<const GETTEXTEX*>(wParam);
-        if (!info || info->cb == 0 || lParam == 0) {
-            return 0;
-        }
-        std::int64_t start = 0;
-        std::int64_t end = length;
-        if (info->flags & GT_SELECTION) {
-            const Selection s = doc_.TextSelection();
-            start = s.min;
-            end = s.max;
-        }
-        const bool unicode = info->codepage == CP_UNICODE;
-        const std::int64_t room =
-            unicode ? std::int64_t(info->cb / 2) - 1 : std::int64_t(info->cb) - 1;
-        if (room < 0) {
-            return 0;
-        }
-        const std::u16string text = (info->flags & GT_USECRLF)
-                                        ? TextWithCrLf(start, end, room)
-                                        : doc_.Text(start, std::min(end - start, room));
-        if (unicode) {
-            auto* out = reinterpret_cast<WCHAR*>(lParam);
-            std::copy(text.begin(), text.end(), out);
-            out[text.size()] = u'\0';
-            return LRESULT(text.size());
-        }
-        auto* out = reinterpret_cast<char*>(lParam);
-        const int n = text.empty() ? 0
-                                   : WideCharToMultiByte(info->codepage, 0, text.data(),
-                                                         int(text.size()), out, int(room),
-                                                         info->lpDefaultChar, info->lpUsedDefChar);
-        out[std::max(n, 0)] = '\0';
-        return LRESULT(std::max(n, 0));
-    }
-    case EM_GETSELTEXT: {
-        auto* buffer = reinterpret_cast<WCHAR*>(lParam);
-        if (!buffer) {
-            return 0;
-        }
-        const Selection s = doc_.TextSelection();
-        doc_.CopyText(s.min, s.max - s.min, buffer);
-        buffer[s.max - s.min] = u'\0';
-        return LRESULT(s.max - s.min);
-    }
-    case EM_GETTEXTRANGE: {
-        auto* range = reinterpret_cast<TEXTRANGEW*>(lParam);
-        if (!range || !range->lpstrText) {
-            return 0;
-        }
-        std::int64_t min = range->chrg.cpMin;
-        std::int64_t max = range->chrg.cpMax;
-        if (min < 0 || (max == -1 && min != 0)) {
-            return 0;
-        }
-        if (max == -1 || max > length) {
-            max = length;
-        }
-        if (min >= max) {
-            return 0;
-        }
-        doc_.CopyText(min, max - min, range->lpstrText);
-        range->lpstrText[max - min] = u'\0';
-        return LRESULT(max - min);
-    }
+}
+
+void RichEditControl::SetAllText(std::u16string_view text) {
+    const Before before = Snapshot();
+    doc_.SetText(FoldLineBreaks(text));
+    anchor_ = 0;
+    topPos_ = 0;
+    After(before, true);
+}
+
+std::optional<LRESULT> RichEditControl::LimitAndUndoMessage(UINT msg, WPARAM wParam,
+                                                            LPARAM lParam) {
+    switch (msg) {
     case EM_EXLIMITTEXT:
     case EM_LIMITTEXT: {
         const auto limit = LONG(msg == EM_EXLIMITTEXT ? WPARAM(lParam) : wParam);
@@ -158,14 +196,8 @@ std::optional<LRESULT> RichEditControl::TextMessage(UINT msg, WPARAM wParam, LPA
         return doc_.CanRedo() ? TRUE : FALSE;
     case EM_UNDO:
     case WM_UNDO:
-    case EM_REDO: {
-        const Before before = Snapshot();
-        const bool done = msg == EM_REDO ? doc_.Redo() : doc_.Undo();
-        if (done) {
-            After(before, true);
-        }
-        return done ? TRUE : FALSE;
-    }
+    case EM_REDO:
+        return UndoOrRedo(msg == EM_REDO) ? TRUE : FALSE;
     case EM_EMPTYUNDOBUFFER:
         doc_.EmptyUndo();
         return 0;
@@ -174,4 +206,15 @@ std::optional<LRESULT> RichEditControl::TextMessage(UINT msg, WPARAM wParam, LPA
     default:
         return std::nullopt;
     }
+}
+
+bool RichEditControl::UndoOrRedo(bool redo) {
+    const Before before = Snapshot();
+    const bool done = redo ? doc_.Redo() : doc_.Undo();
+    if (done) {
+        anchor_ = doc_.GetSelection().min;
+        ScrollToShow(doc_.GetSelection().max);
+        After(before, true);
+    }
+    return done;
 }

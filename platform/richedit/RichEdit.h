@@ -8,6 +8,7 @@
 // "RICHEDIT20W", whose window procedure is the control.
 
 #include "platform/WinTypes.h"
+#include "platform/window/Gdi.h"
 #include "platform/window/Window.h"
 
 #include <cstdint>
@@ -123,6 +124,11 @@ inline constexpr WPARAM SB_LINEUP = 0;
 inline constexpr WPARAM SB_LINEDOWN = 1;
 inline constexpr WPARAM SB_PAGEUP = 2;
 inline constexpr WPARAM SB_PAGEDOWN = 3;
+inline constexpr WPARAM SB_THUMBPOSITION = 4;
+inline constexpr WPARAM SB_THUMBTRACK = 5;
+inline constexpr WPARAM SB_TOP = 6;
+inline constexpr WPARAM SB_BOTTOM = 7;
+inline constexpr WPARAM SB_ENDSCROLL = 8;
 
 // --- options -----------------------------------------------------------------------------
 inline constexpr WPARAM ECOOP_SET = 1;
@@ -139,6 +145,7 @@ inline constexpr DWORD ECO_SAVESEL = 0x00008000;
 inline constexpr DWORD ECO_SELECTIONBAR = 0x01000000;
 inline constexpr DWORD ECO_VERTICAL = 0x00400000;
 
+inline constexpr DWORD ES_MULTILINE = 0x0004;
 inline constexpr DWORD ES_NOHIDESEL = 0x0100;
 inline constexpr DWORD ES_READONLY = 0x0800;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
@@ -364,6 +371,15 @@ struct PARAFORMAT2 {
 struct CHARRANGE {
     LONG cpMin;
     LONG cpMax;
+};
+
+// Printing: render chrg into rc (twips) on hdc, measuring with hdcTarget.
+struct FORMATRANGE {
+    HDC hdc;
+    HDC hdcTarget;
+    RECT rc;
+    RECT rcPage;
+    CHARRANGE chrg;
 };
 
 struct TEXTRANGEW {

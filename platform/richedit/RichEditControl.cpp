@@ -47,6 +47,7 @@ void RegisterRichEditLibrary() {
 }
 
 RichEditControl::RichEditControl(HWND hwnd, DWORD style) : hwnd_(hwnd) {
+    scrollBarAlways_ = style & ES_DISABLENOSCROLL;
     if (style & ES_READONLY) {
         options_ |= ECO_READONLY;
     }
@@ -73,7 +74,9 @@ LRESULT RichEditControl::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
         &RichEditControl::SelectionMessage, &RichEditControl::TextMessage,
         &RichEditControl::StreamMessage,    &RichEditControl::FormatMessage,
         &RichEditControl::OptionMessage,    &RichEditControl::ObjectMessage,
-        &RichEditControl::ClipboardMessage,
+        &RichEditControl::ClipboardMessage, &RichEditControl::ViewMessage,
+        &RichEditControl::ScrollMessage,    &RichEditControl::KeyMessage,
+        &RichEditControl::MouseMessage,     &RichEditControl::PrintMessage,
     };
     for (Handler group : groups) {
         if (std::optional<LRESULT> result = (this->*group)(msg, wParam, lParam)) {
@@ -112,6 +115,12 @@ void RichEditControl::After(const Before& before, bool textChanged, std::int64_t
         DetectUrls(changedMax < 0 ? 0 : changedMin, changedMax < 0 ? doc_.Length() : changedMax);
     }
     const Selection now = doc_.GetSelection();
+    if (now != before.selection) {
+        Invalidate();
+    }
+    if (textChanged) {
+        NotifyResize();
+    }
     if (now != before.selection && (eventMask_ & ENM_SELCHANGE)) {
         SELCHANGE sc{};
         sc.chrg = {LONG(now.min), LONG(now.max)};
@@ -149,10 +158,18 @@ bool RichEditControl::ReplaceSelection(std::u16string_view text, bool undoable, 
         return false;
     }
     const Before before = Snapshot();
+    // The view follows text that arrives at the end while the end is in view and the
+    // operator is not selecting.
+    const bool follow =
+        s.Empty() && s.min == doc_.Length() && drag_ == Drag::None && layout_ && EndVisible();
     const std::u16string folded = FoldLineBreaks(text);
     const std::int64_t inserted = doc_.ReplaceSelection(folded, undoable);
+    anchor_ = doc_.GetSelection().min;
     if (inserted < std::int64_t(folded.size())) {
         NotifyCommand(EN_MAXTEXT);
+    }
+    if (follow) {
+        ScrollToShow(doc_.Length());
     }
     After(before, inserted > 0 || !s.Empty(), s.min, s.min + inserted);
     return true;
@@ -187,28 +204,14 @@ void RichEditControl::DetectUrls(std::int64_t min, std::int64_t max) {
 void RichEditControl::SetSelection(std::int64_t cpMin, std::int64_t cpMax) {
     const Before before = Snapshot();
     doc_.SetSelectionEx(cpMin, cpMax);
+    const Selection now = doc_.GetSelection();
+    anchor_ = now.min;
+    if (now != before.selection) {
+        ScrollToShow(now.max);
+    }
     After(before, false);
 }
 
 std::int64_t RichEditControl::CaretLine() const {
     return doc_.Lines().LineFromPosition(std::min(doc_.GetSelection().max, doc_.Length()));
-}
-
-std::u16string RichEditControl::TextWithCrLf(std::int64_t start, std::int64_t end,
-                                             std::int64_t limit) const {
-    std::u16string out;
-    doc_.ForEachSegment(start, end - start, [&](const char16_t* chars, std::int64_t n) {
-        for (std::int64_t i = 0; i < n && std::int64_t(out.size()) < limit; ++i) {
-            if (chars[i] == u'\r') {
-                if (std::int64_t(out.size()) + 2 > limit) {
-                    limit = std::int64_t(out.size()); // no room for the pair: drop both
-                    break;
-                }
-                out += u"\r\n";
-            } else {
-                out.push_back(chars[i]);
-            }
-        }
-    });
-    return out;
 }

@@ -9,8 +9,14 @@
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditDocument.h"
 #include "platform/richedit/Streaming.h"
+#include "platform/richedit/TextLayout.h"
 
+#include <QPointer>
+#include <memory>
 #include <optional>
+
+class QPainter;
+class RichEditWidget;
 
 class RichEditControl {
 public:
@@ -27,7 +33,9 @@ public:
     bool RedrawEnabled() const { return redraw_; }
     bool WordWrap() const { return wordWrap_; }
     COLORREF BackgroundColor() const { return background_; }
-    void SetFirstVisibleLine(std::int64_t line) { firstVisibleLine_ = line; }
+    // The start of the first visible display line (the view's scroll anchor).
+    std::int64_t TopPosition() const { return topPos_; }
+    TextLayout* Layout() const { return layout_.get(); }
 
     // Text for embedded objects in textized output; the object support fills it in.
     StreamContext& Streaming() { return streaming_; }
@@ -36,11 +44,17 @@ private:
     // Message groups; each returns nullopt for a message that is not its own.
     std::optional<LRESULT> SelectionMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> TextMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> LimitAndUndoMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> StreamMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> FormatMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> OptionMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> ObjectMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> ClipboardMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> ViewMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> ScrollMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> KeyMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> MouseMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> PrintMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // Asks the parent, as the control goes, whether the clipboard keeps our copy.
     void OfferClipboard();
 
@@ -49,8 +63,9 @@ private:
     bool ReplaceSelection(std::u16string_view text, bool undoable, UINT msg, WPARAM wParam,
                           LPARAM lParam);
     void SetSelection(std::int64_t cpMin, std::int64_t cpMax);
+    void SetAllText(std::u16string_view text); // WM_SETTEXT
+    bool UndoOrRedo(bool redo);
     std::int64_t CaretLine() const;
-    std::u16string TextWithCrLf(std::int64_t start, std::int64_t end, std::int64_t limit) const;
 
     // --- notifications to the parent ----------------------------------------------------
     // The selection and text state before a change; After() sends what the change caused.
@@ -71,6 +86,55 @@ private:
     bool ProtectedChangeAllowed(std::int64_t min, std::int64_t max, UINT msg, WPARAM wParam,
                                 LPARAM lParam);
 
+    // --- the view: layout, scrolling, painting (ControlView.cpp) ----------------------------
+    using Pos = std::int64_t;
+    struct LinePos {
+        Pos para = 0;
+        Pos sub = 0;
+        bool operator==(const LinePos&) const = default;
+    };
+    void CreateView(const CREATESTRUCT* create);
+    void TextReplaced(Pos pos, Pos removed, Pos inserted);
+    void WidthChanged(); // the window's width or the wrap setting changed
+    void ContinueRewrap();
+    int TextLeft() const;  // where lines start: after the selection bar and a margin
+    int TextWidth() const; // the width lines wrap at
+    int ViewHeight() const;
+    LinePos TopLine() const;
+    LinePos LineOf(Pos pos) const;
+    bool NextLine(LinePos& line) const;
+    bool PreviousLine(LinePos& line) const;
+    TextLayout::Line BuildLine(const LinePos& line) const;
+    Pos ScrollLines(Pos delta); // returns how many lines it moved
+    void ScrollToLine(const LinePos& line);
+    void ScrollToShow(Pos pos);
+    bool EndVisible() const;
+    Pos VisibleLines() const; // whole lines that fit
+    Pos PositionFromPoint(int x, int y) const;
+    QRect CaretRect() const;
+    void Paint(QPainter& painter, const QRect& area);
+    void UpdateScrollBar();
+    void Invalidate();
+    void NotifyResize();
+
+    // Prints (or measures) what fits of range.chrg into range.rc; the first position left.
+    Pos FormatRange(FORMATRANGE& range, bool render);
+
+    // --- input: keys, characters, mouse, cursor, links (ControlInput.cpp) -------------------
+    // Moves the caret to pos, extending the selection from its anchor when extend is set.
+    void MoveCaret(Pos pos, bool extend, bool keepGoal = false);
+    Pos ActiveEnd() const;
+    Pos PreviousWordStart(Pos at) const;
+    Pos NextWordStart(Pos at) const;
+    void KeyDown(WPARAM key, LPARAM lParam);
+    void TypeChar(char16_t c, LPARAM lParam);
+    void DeleteAround(bool forward, WPARAM key, LPARAM lParam);
+    // Sends EN_LINK when the point is over link text; true when the parent took the message.
+    bool LinkNotification(UINT msg, WPARAM wParam, LPARAM lParam, int x, int y);
+    bool InSelectionBar(int x) const;
+    bool ReadOnly() const { return (options_ & ECO_READONLY) != 0; }
+    void SetReadOnly(bool readOnly);
+
     HWND hwnd_;
     RichEditDocument doc_;
     DWORD eventMask_ = 0;
@@ -82,8 +146,20 @@ private:
     bool hideSelection_ = true;
     bool redraw_ = true;
     bool wordWrap_ = true;
-    std::int64_t firstVisibleLine_ = 0;
     StreamContext streaming_;
+
+    std::unique_ptr<TextLayout> layout_;      // the screen's, while the window has a widget
+    std::unique_ptr<TextLayout> printLayout_; // kept between the pages of a print job
+    QPointer<RichEditWidget> widget_;
+    bool scrollBarAlways_ = false;
+    Pos topPos_ = 0;
+    Pos anchor_ = 0;    // the fixed end of the selection
+    double goalX_ = -1; // the column up and down keep to
+    bool focused_ = false;
+    bool caretOn_ = false;
+    enum class Drag { None, Text, Bar } drag_ = Drag::None;
+    Pos dragStart_ = 0;
+    Pos reportedHeight_ = -1;
 };
 
 // The control of a "RICHEDIT20W" window, or nullptr.

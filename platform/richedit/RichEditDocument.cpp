@@ -116,6 +116,9 @@ void RichEditDocument::ReplaceRaw(Pos pos, Pos count, const TextFragment& fragme
     sel_.min = std::min(sel_.min, Length());
     sel_.max = std::min(sel_.max, Length() + 1);
     lines_.Settle(); // the runs are in place now: lay out what the edit touched
+    if (observer_ && (count > 0 || n > 0)) {
+        observer_(pos, count, n);
+    }
 }
 
 TextFragment RichEditDocument::Extract(Pos pos, Pos count) const {
@@ -193,6 +196,7 @@ void RichEditDocument::SetText(std::u16string_view text) {
 }
 
 void RichEditDocument::Clear() {
+    const Pos removed = Length();
     text_.DeleteAll();
     lines_.Clear();
     charRuns_.Clear(DefaultFormatId);
@@ -204,6 +208,9 @@ void RichEditDocument::Clear() {
     EmptyUndo();
     sel_ = {0, 0};
     insertionFormat_.reset();
+    if (observer_ && removed > 0) {
+        observer_(0, removed, 0);
+    }
 }
 
 bool RichEditDocument::TouchesProtected(Pos min, Pos max) const {

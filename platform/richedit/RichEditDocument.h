@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -155,6 +156,11 @@ public:
     bool Redo();
     void EmptyUndo();
 
+    // Told of every change of the text once it is complete: at pos, removed units went and
+    // inserted came (a view keeps its scroll anchor and caret in step with it).
+    using ReplaceObserver = std::function<void(Pos pos, Pos removed, Pos inserted)>;
+    void SetReplaceObserver(ReplaceObserver observer) { observer_ = std::move(observer); }
+
     std::size_t FootprintBytes() const;
     void Check() const; // invariants, for tests
 
@@ -190,6 +196,7 @@ private:
     int undoLimit_ = DefaultUndoLimit;
     std::deque<Action> undo_;
     std::deque<Action> redo_;
+    ReplaceObserver observer_;
 };
 
 // CR LF and LF become CR, so the CR is the only paragraph end stored. A CR that ended the

@@ -22,6 +22,12 @@ LRESULT ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             const auto* sc = reinterpret_cast<const SELCHANGE*>(lParam);
             note.range = sc->chrg;
             note.selectionType = sc->seltyp;
+        } else if (header->code == EN_LINK) {
+            const auto* link = reinterpret_cast<const ENLINK*>(lParam);
+            note.range = link->chrg;
+            note.triggeringMessage = link->msg;
+            current->notes_.push_back(note);
+            return current->linkAnswer_;
         } else if (header->code == EN_PROTECTED) {
             const auto* ep = reinterpret_cast<const ENPROTECTED*>(lParam);
             note.range = ep->chrg;

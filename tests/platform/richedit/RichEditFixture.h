@@ -11,9 +11,9 @@
 
 struct Notification {
     UINT code;
-    CHARRANGE range{}; // EN_SELCHANGE, EN_PROTECTED
+    CHARRANGE range{}; // EN_SELCHANGE, EN_PROTECTED, EN_LINK
     WORD selectionType = 0;
-    UINT triggeringMessage = 0; // EN_PROTECTED
+    UINT triggeringMessage = 0; // EN_PROTECTED, EN_LINK
 };
 
 class RichEditTest : public ::testing::Test {
@@ -71,6 +71,7 @@ public:
     // What the parent window saw and how it answers; its window procedure fills these.
     std::vector<Notification> notes_;
     LRESULT protectedAnswer_ = 0;
+    LRESULT linkAnswer_ = 0;
     std::function<void()> onChange_;
 
 protected:

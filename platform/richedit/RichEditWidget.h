@@ -1,0 +1,48 @@
+#pragma once
+// The Qt widget that shows a rich edit window: a client area that the window procedure
+// paints (WM_PAINT through the window layer's bridge) and a vertical scroll bar whose actions
+// come back to the window as WM_VSCROLL, as the platform's scroll bars do. Everything else
+// (layout, painting, input) is the control's, reached through messages.
+
+#include "platform/window/Window.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+class QScrollBar;
+
+class RichEditWidget : public QWidget {
+public:
+    explicit RichEditWidget(HWND hwnd);
+
+    QScrollBar* ScrollBar() const { return scrollBar_; }
+    // Where the thumb was dragged to, in full (WM_VSCROLL's 16 bits cannot carry it).
+    int TrackPosition() const { return trackPosition_; }
+    // Shows the scroll bar (always, or only while there is something to scroll).
+    void SetScrollBarShown(bool shown);
+    // The client area left of the scroll bar.
+    int TextWidth() const;
+
+    // Calls tick on the event loop until it returns false, one call per turn of the loop, so
+    // that long work (re-wrapping a large document) never holds up painting and input.
+    void StartBackgroundWork(std::function<bool()> tick);
+    void StartCaretBlink(std::function<void()> toggle);
+    void StopCaretBlink();
+    // Stops all work for the control, which is going away (the widget may outlive it a little).
+    void Detach();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void PlaceScrollBar();
+
+    HWND hwnd_;
+    QScrollBar* scrollBar_;
+    int trackPosition_ = 0;
+    QTimer background_;
+    QTimer caret_;
+    std::function<bool()> tick_;
+    std::function<void()> toggle_;
+};

@@ -1,0 +1,443 @@
+// The control on screen: display lines under wrap at known widths, scrolling, following
+// appended text, painting, and input through real (synthesized) Qt events.
+
+#include "RichEditFixture.h"
+#include "platform/window/Window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QTest>
+#include <QWidget>
+#include <cmath>
+
+namespace {
+
+constexpr LONG MonitorFontTwips = 195; // 13 pixels at 96 dpi
+
+// Advance of one character in the fixed-pitch family that the monitor's font falls back to.
+double FixedAdvance() {
+    QFont font(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    font.setPixelSize(13);
+    font.setKerning(false);
+    return QFontMetricsF(font).horizontalAdvance(QChar(u'0'));
+}
+
+std::u16string Bits(int count, int seed = 1) {
+    std::u16string bits;
+    unsigned v = 2463534242u + unsigned(seed);
+    for (int i = 0; i < count; ++i) {
+        v ^= v << 13;
+        v ^= v >> 17;
+        v ^= v << 5;
+        bits.push_back((v & 1) ? u'1' : u'0');
+    }
+    return bits;
+}
+
+void Pump() {
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+    }
+}
+
+class ViewTest : public RichEditTest {
+protected:
+    // Replaces the fixture's control by a visible one of the given size and extra styles.
+    void Make(int width, int height, DWORD style = 0) {
+        DestroyWindow(edit_);
+        edit_ = CreateWindowEx(0, RICHEDIT_CLASSW, u"", WS_VISIBLE | style, 0, 0, width, height,
+                               parent_, ControlId, nullptr, nullptr);
+        ASSERT_NE(edit_, nullptr);
+        ASSERT_NE(Widget(), nullptr);
+        Send(EM_EXLIMITTEXT, 0, LPARAM(0x7FFFFFFF));
+        SetCharFormat(SCF_ALL, CFM_FACE | CFM_SIZE, 0, [](CHARFORMAT2W& cf) {
+            cf.yHeight = MonitorFontTwips;
+            std::u16string face = u"Kelvor32 Teminal 0";
+            std::copy(face.begin(), face.end(), cf.szFaceName);
+        });
+        Widget()->show();
+        Pump();
+    }
+    QWidget* Widget() { return GetWindowWidget(edit_); }
+    // Characters per display line of bit text at a client width without scroll bar or bar.
+    static int PerLine(int clientWidth) { return int((clientWidth - 2) / FixedAdvance()); }
+    LRESULT FirstVisible() { return Send(EM_GETFIRSTVISIBLELINE); }
+    // Client x of the boundary before the k-th character of a line (a hair to its right).
+    static int XBefore(int k, int left = 1) {
+        return left + int(std::lround(k * FixedAdvance())) + 1;
+    }
+    QImage Grab() { return Widget()->grab().toImage(); }
+    static int CountColor(const QImage& image, QColor color) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                n += image.pixelColor(x, y) == color ? 1 : 0;
+            }
+        }
+        return n;
+    }
+};
+
+// --- display lines -------------------------------------------------------------------------
+
+TEST_F(ViewTest, LinesAreCountedAsLaidOutAtTheWindowsWidth) {
+    Make(400, 200);
+    const int n = PerLine(400);
+    ASSERT_GT(n, 10);
+    SetText(Bits(1000));
+    const LONG expected = (1000 + n - 1) / n;
+    EXPECT_EQ(LineCount(), expected);
+    for (LONG line = 0; line < expected; ++line) {
+        EXPECT_EQ(LineIndex(line), line * n);
+        EXPECT_EQ(LineLength(line * n), line + 1 < expected ? n : 1000 - line * n);
+    }
+    EXPECT_EQ(LineIndex(expected), -1);
+    EXPECT_EQ(Send(EM_EXLINEFROMCHAR, 0, LPARAM(999)), expected - 1);
+    LRESULT copied = 0;
+    EXPECT_EQ(Line(1, 4096, &copied), Bits(1000).substr(std::size_t(n), std::size_t(n)));
+    EXPECT_EQ(copied, n);
+
+    // Words move to the next line whole; every line after the first starts after a blank.
+    SetText(u"alpha beta gamma delta epsilon zeta eta theta iota kappa lambda my ny xi "
+            u"omikron pi rho sigma tau ypsilon phi chi psi omega");
+    const std::u16string text = Text();
+    ASSERT_GT(LineCount(), 1);
+    for (LONG line = 1; line < LineCount(); ++line) {
+        const LRESULT start = LineIndex(line);
+        EXPECT_EQ(text[std::size_t(start - 1)], u' ') << line;
+        EXPECT_LE(LineLength(start), n) << line;
+    }
+
+    // Wrapping off: one line per paragraph, and back.
+    SetText(Bits(1000) + u"\r" + Bits(10));
+    Send(EM_SETTARGETDEVICE, 0, 1);
+    EXPECT_EQ(LineCount(), 2);
+    Send(EM_SETTARGETDEVICE, 0, 0);
+    EXPECT_EQ(LineCount(), (1000 + n - 1) / n + 1);
+}
+
+TEST_F(ViewTest, AWidthChangeRewrapsInStepsWithoutMovingTheView) {
+    Make(600, 200);
+    std::u16string text;
+    for (int p = 0; p < 300; ++p) {
+        text += Bits(500, p) + u"\r";
+    }
+    SetText(text);
+    const int wide = PerLine(600);
+    EXPECT_EQ(LineCount(), 300 * ((500 + wide - 1) / wide) + 1);
+    Send(EM_LINESCROLL, 0, LPARAM(400));
+    const LRESULT topStart = LineIndex(LONG(FirstVisible()));
+
+    MoveWindow(edit_, 0, 0, 300, 200, TRUE);
+    // Before any re-wrap step ran, answers are exact all the same.
+    const int narrow = PerLine(300);
+    EXPECT_EQ(LineCount(), 300 * ((500 + narrow - 1) / narrow) + 1);
+    Pump();
+    // The first visible line is the one that holds the character that was at the top.
+    const auto top = LONG(FirstVisible());
+    EXPECT_LE(LineIndex(top), topStart);
+    EXPECT_GT(LineIndex(top + 1), topStart);
+}
+
+// --- scrolling -----------------------------------------------------------------------------
+
+TEST_F(ViewTest, ScrollMessagesMoveByDisplayLines) {
+    Make(400, 100);
+    std::u16string text;
+    for (int p = 0; p < 50; ++p) {
+        text += u"line\r";
+    }
+    SetText(text);
+    EXPECT_EQ(Send(EM_SCROLL, SB_LINEUP), LRESULT(0x00010000)); // at the top already
+    EXPECT_EQ(Send(EM_SCROLL, SB_LINEDOWN), LRESULT(0x00010001));
+    EXPECT_EQ(FirstVisible(), 1);
+    const LRESULT page = Send(EM_SCROLL, SB_PAGEDOWN);
+    const int linesThatFit = int(LOWORD(page));
+    EXPECT_GT(linesThatFit, 2);
+    EXPECT_LT(linesThatFit, 100 / 10); // 100 pixels of lines at least 10 pixels high
+    EXPECT_EQ(FirstVisible(), 1 + linesThatFit);
+    EXPECT_EQ(Send(EM_SCROLL, SB_PAGEUP), LRESULT(MAKELONG(WORD(-linesThatFit), 1)));
+    Send(EM_LINESCROLL, 0, LPARAM(-100));
+    EXPECT_EQ(FirstVisible(), 0);
+
+    // The caret is scrolled into view, as the last line that fits.
+    Select(LONG(LineIndex(40)), LONG(LineIndex(40)));
+    EXPECT_EQ(FirstVisible(), 40 - linesThatFit + 1);
+    Send(EM_LINESCROLL, 0, LPARAM(-20));
+    Send(EM_SCROLLCARET);
+    EXPECT_EQ(FirstVisible(), 40 - linesThatFit + 1);
+}
+
+TEST_F(ViewTest, TheViewFollowsAppendedLinesUntilTheOperatorScrollsUp) {
+    Make(400, 100);
+    for (int i = 0; i < 60; ++i) {
+        AppendLine(Bits(20, i));
+    }
+    const LRESULT lastLine = LineCount() - 1;
+    const LRESULT following = FirstVisible();
+    EXPECT_GT(following, 40);
+    // The last line is the bottom one in view: a page down can only bring it to the top.
+    const auto moved = LRESULT(std::int16_t(LOWORD(Send(EM_SCROLL, SB_PAGEDOWN))));
+    const auto page = -LRESULT(std::int16_t(LOWORD(Send(EM_SCROLL, SB_PAGEUP))));
+    EXPECT_EQ(following + moved, lastLine);
+    EXPECT_EQ(moved, page - 1);
+
+    Send(EM_LINESCROLL, 0, LPARAM(-10));
+    const LRESULT reading = FirstVisible();
+    AppendLine(u"more");
+    AppendLine(u"more");
+    EXPECT_EQ(FirstVisible(), reading);
+}
+
+// --- painting ------------------------------------------------------------------------------
+
+TEST_F(ViewTest, PaintsTheBackgroundTextAndSelection) {
+    Make(300, 80, ES_NOHIDESEL);
+    const QColor silver(192, 192, 192);
+    Send(EM_SETBKGNDCOLOR, 0, LPARAM(RGB(192, 192, 192)));
+    SetText(u"Hello world");
+    Widget()->clearFocus();
+    Pump();
+    const QImage plain = Grab();
+    EXPECT_GT(CountColor(plain, silver), plain.width() * plain.height() / 2);
+    const QColor highlight = Widget()->palette().color(QPalette::Highlight);
+    EXPECT_EQ(CountColor(plain, highlight), 0);
+    int dark = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            dark += plain.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(dark, 20); // the text's glyphs
+
+    Select(0, 5);
+    EXPECT_GT(CountColor(Grab(), highlight), 50); // shown without focus: ES_NOHIDESEL
+    Send(EM_HIDESELECTION, TRUE);
+    EXPECT_EQ(CountColor(Grab(), highlight), 0);
+    Widget()->setFocus();
+    Pump();
+    if (Widget()->hasFocus()) { // an offscreen window may not take the focus
+        EXPECT_GT(CountColor(Grab(), highlight), 50);
+    }
+    Widget()->clearFocus();
+    Pump();
+
+    // Hidden text takes no room and is not drawn.
+    SetText(u"MMMMMMMMMM");
+    const int before = CountColor(Grab(), silver);
+    Select(0, 10);
+    SetCharFormat(SCF_SELECTION, CFM_HIDDEN, CFE_HIDDEN);
+    Select(10, 10);
+    EXPECT_GT(CountColor(Grab(), silver), before);
+}
+
+TEST_F(ViewTest, ASubclassThatWithholdsPaintingIsObeyed) {
+    Make(200, 60);
+    Send(EM_SETBKGNDCOLOR, 0, LPARAM(RGB(192, 192, 192)));
+    const QColor silver(192, 192, 192);
+    EXPECT_GT(CountColor(Grab(), silver), 0);
+    static WNDPROC previous;
+    previous = SetWindowProc(edit_, [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        return msg == WM_PAINT ? 0 : CallWindowProc(previous, hwnd, msg, w, l);
+    });
+    Send(EM_SETBKGNDCOLOR, 0, LPARAM(RGB(0, 128, 0)));
+    EXPECT_EQ(CountColor(Grab(), QColor(0, 128, 0)), 0);
+    SetWindowProc(edit_, previous);
+    EXPECT_GT(CountColor(Grab(), QColor(0, 128, 0)), 0);
+}
+
+// --- keyboard ------------------------------------------------------------------------------
+
+TEST_F(ViewTest, TypingEditsAtTheCaretAndKeysMoveIt) {
+    Make(300, 100, ES_MULTILINE);
+    Widget()->setFocus();
+    Pump();
+    QTest::keyClicks(Widget(), "abcd");
+    EXPECT_EQ(Text(), u"abcd");
+    QTest::keyClick(Widget(), Qt::Key_Left);
+    QTest::keyClick(Widget(), Qt::Key_Backspace);
+    EXPECT_EQ(Text(), u"abd");
+    QTest::keyClick(Widget(), Qt::Key_Delete);
+    EXPECT_EQ(Text(), u"ab");
+    QTest::keyClick(Widget(), Qt::Key_Home);
+    QTest::keyClick(Widget(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(Selection().cpMin, 0);
+    EXPECT_EQ(Selection().cpMax, 1);
+    QTest::keyClicks(Widget(), "X");
+    EXPECT_EQ(Text(), u"Xb");
+    // Tab and Enter insert here: the control wants them and nothing above says otherwise.
+    QTest::keyClick(Widget(), Qt::Key_Tab);
+    QTest::keyClick(Widget(), Qt::Key_Return);
+    EXPECT_EQ(Text(), u"X\t\rb");
+    QTest::keyClick(Widget(), Qt::Key_Up);
+    QTest::keyClick(Widget(), Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(Selection().cpMax, 2);
+    QTest::keyClick(Widget(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Selection().cpMin, 0);
+    EXPECT_EQ(Selection().cpMax, 4);
+    // Undo by key needs an undo limit; this control has the default.
+    QTest::keyClick(Widget(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(Widget(), "yz");
+    QTest::keyClick(Widget(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_NE(Text(), u"X\t\rbyz");
+
+    // Read-only: the style and the option go together, and typing changes nothing.
+    Send(EM_SETREADONLY, TRUE);
+    EXPECT_TRUE(GetWindowLongPtr(edit_, GWL_STYLE) & ES_READONLY);
+    EXPECT_TRUE(Send(EM_GETOPTIONS) & ECO_READONLY);
+    const std::u16string frozen = Text();
+    QTest::keyClicks(Widget(), "q");
+    QTest::keyClick(Widget(), Qt::Key_Backspace);
+    EXPECT_EQ(Text(), frozen);
+}
+
+TEST_F(ViewTest, AnOwnerDecidesWhetherTabAndEnterReachTheControl) {
+    Make(300, 100, ES_MULTILINE);
+    static WNDPROC previous;
+    previous = SetWindowProc(edit_, [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        const LRESULT code = CallWindowProc(previous, hwnd, msg, w, l);
+        // Tabs wanted, returns not: as a memo that does not want returns answers.
+        return msg == WM_GETDLGCODE ? ((code | DLGC_WANTTAB) & ~LRESULT(DLGC_WANTALLKEYS)) : code;
+    });
+    Widget()->setFocus();
+    Pump();
+    QTest::keyClick(Widget(), Qt::Key_Tab);
+    QTest::keyClick(Widget(), Qt::Key_Return);
+    EXPECT_EQ(Text(), u"\t");
+    SetWindowProc(edit_, previous);
+}
+
+TEST_F(ViewTest, LimitsAndProtectionApplyToTyping) {
+    Make(300, 100);
+    Widget()->setFocus();
+    Pump();
+    Send(EM_EXLIMITTEXT, 0, LPARAM(3));
+    QTest::keyClicks(Widget(), "abcd");
+    EXPECT_EQ(Text(), u"abc");
+    EXPECT_TRUE(std::any_of(notes_.begin(), notes_.end(),
+                            [](const Notification& n) { return n.code == EN_MAXTEXT; }));
+
+    Send(EM_EXLIMITTEXT, 0, LPARAM(100));
+    Send(EM_SETEVENTMASK, 0, LPARAM(ENM_PROTECTED));
+    Select(0, 3);
+    SetCharFormat(SCF_SELECTION, CFM_PROTECTED, CFE_PROTECTED);
+    Select(1, 1);
+    protectedAnswer_ = 1;
+    notes_.clear();
+    QTest::keyClicks(Widget(), "x");
+    EXPECT_EQ(Text(), u"abc");
+    ASSERT_FALSE(notes_.empty());
+    EXPECT_EQ(notes_.back().code, UINT(EN_PROTECTED));
+    EXPECT_EQ(notes_.back().triggeringMessage, UINT(WM_CHAR));
+    protectedAnswer_ = 0;
+    QTest::keyClicks(Widget(), "x");
+    EXPECT_EQ(Text(), u"axbc");
+}
+
+// --- mouse ---------------------------------------------------------------------------------
+
+TEST_F(ViewTest, TheMouseSelectsByClickDragDoubleClickAndShift) {
+    Make(400, 100);
+    SetText(u"0000000000 1111111111 0000");
+    const int y = 5;
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(3), y));
+    EXPECT_EQ(Selection().cpMin, 3);
+    EXPECT_EQ(Selection().cpMax, 3);
+    QTest::mouseClick(Widget(), Qt::LeftButton, Qt::ShiftModifier, QPoint(XBefore(8), y));
+    EXPECT_EQ(Selection().cpMin, 3);
+    EXPECT_EQ(Selection().cpMax, 8);
+
+    QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(XBefore(12), y));
+    QTest::mouseMove(Widget(), QPoint(XBefore(15), y));
+    QMouseEvent move(QEvent::MouseMove, QPointF(XBefore(15), y),
+                     Widget()->mapToGlobal(QPointF(XBefore(15), y)), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Widget(), &move);
+    QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(XBefore(15), y));
+    EXPECT_EQ(Selection().cpMin, 12);
+    EXPECT_EQ(Selection().cpMax, 15);
+
+    QTest::mouseDClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(14), y));
+    EXPECT_EQ(Selection().cpMin, 11);
+    EXPECT_EQ(Selection().cpMax, 21);
+}
+
+TEST_F(ViewTest, TheSelectionBarSelectsWholeLines) {
+    Make(400, 200, ES_SELECTIONBAR);
+    SetText(u"first\rsecond\rthird\rfourth");
+    EXPECT_TRUE(Send(EM_GETOPTIONS) & ECO_SELECTIONBAR);
+    const int y1 = int(1.5 * 15); // within the second line (lines are 15 to 17 pixels here)
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(3, y1));
+    EXPECT_EQ(Selection().cpMin, 6);
+    EXPECT_EQ(Selection().cpMax, 13); // the line with its paragraph mark
+
+    // Text starts to the right of the bar: a click just right of it is before the first char.
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(0, 9), y1));
+    EXPECT_EQ(Selection().cpMin, 6);
+    EXPECT_EQ(Selection().cpMax, 6);
+}
+
+TEST_F(ViewTest, LinkTextSendsEnLinkForTheMouseOverIt) {
+    Make(400, 100);
+    SetText(u"see http://127.0.0.1/x now");
+    Select(4, 22);
+    SetCharFormat(SCF_SELECTION, CFM_LINK, CFE_LINK);
+    Select(0, 0);
+    Send(EM_SETEVENTMASK, 0, LPARAM(ENM_LINK));
+    notes_.clear();
+    QMouseEvent move(QEvent::MouseMove, QPointF(XBefore(8), 5),
+                     Widget()->mapToGlobal(QPointF(XBefore(8), 5)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Widget(), &move);
+    // The cursor question comes first, then the move itself.
+    const auto link = std::find_if(notes_.begin(), notes_.end(), [](const Notification& n) {
+        return n.code == EN_LINK && n.triggeringMessage == WM_MOUSEMOVE;
+    });
+    ASSERT_NE(link, notes_.end());
+    EXPECT_TRUE(std::any_of(notes_.begin(), link, [](const Notification& n) {
+        return n.code == EN_LINK && n.triggeringMessage == WM_SETCURSOR;
+    }));
+    EXPECT_EQ(link->range.cpMin, 4);
+    EXPECT_EQ(link->range.cpMax, 22);
+
+    // A parent that takes the click keeps the control from moving the caret.
+    linkAnswer_ = 1;
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(8), 5));
+    EXPECT_EQ(Selection().cpMin, 0);
+    linkAnswer_ = 0;
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(2), 5));
+    EXPECT_EQ(Selection().cpMin, 2);
+    notes_.clear();
+    QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(2), 5));
+    EXPECT_TRUE(std::none_of(notes_.begin(), notes_.end(),
+                             [](const Notification& n) { return n.code == EN_LINK; }));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ViewTest, PastedTextKeepsItsFormats) {
+    Make(300, 100);
+    SetText(u"bold plain");
+    Select(0, 4);
+    SetCharFormat(SCF_SELECTION, CFM_BOLD, CFE_BOLD);
+    Send(WM_COPY);
+    Select(-1, -1);
+    Send(WM_PASTE);
+    EXPECT_EQ(Text(), u"bold plainbold");
+    Select(10, 14);
+    DWORD mask = 0;
+    const CHARFORMAT2W pasted = CharFormat(SCF_SELECTION, &mask);
+    EXPECT_TRUE(mask & CFM_BOLD);
+    EXPECT_TRUE(pasted.dwEffects & CFE_BOLD);
+    // The plain text is there for other programs.
+    Select(5, 10);
+    Send(WM_COPY);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString("plain"));
+}
+
+} // namespace
