@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libicu-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core
+  poppler-utils   # pdftotext: the printing tests read their PDFs back
   "$@"
 )
 

@@ -44,7 +44,8 @@ RichEditControl::Pos RichEditControl::FormatRange(FORMATRANGE& range, bool rende
     const LineIndex& lines = doc_.Lines();
     const Pos length = doc_.Length();
     const Pos end = range.chrg.cpMax < 0 ? length : std::min<Pos>(range.chrg.cpMax, length);
-    Pos start = std::clamp<Pos>(range.chrg.cpMin, 0, length);
+    const Pos first = std::clamp<Pos>(range.chrg.cpMin, 0, length);
+    Pos start = first;
     QPainter* painter = render ? PainterOf(range.hdc) : nullptr;
     const TextLayout::Colors colors{Qt::black, Qt::white, Qt::black, QColor(0, 0, 255)};
 
@@ -66,7 +67,9 @@ RichEditControl::Pos RichEditControl::FormatRange(FORMATRANGE& range, bool rende
             if (lineStart >= end) {
                 break;
             }
-            const Pos lineEnd = k + 1 < starts.size() ? paraStart + starts[k + 1] : textEnd;
+            // A range may end inside a line: what follows it is not part of the job.
+            const Pos lineEnd =
+                std::min(k + 1 < starts.size() ? paraStart + starts[k + 1] : textEnd, end);
             // A line taller than the page still goes on an empty page, so printing ends.
             if (y > 0 && y + heights[k] > area.height()) {
                 range.rc.bottom = range.rc.top + ToTwips(y, dpiY);
@@ -85,5 +88,6 @@ RichEditControl::Pos RichEditControl::FormatRange(FORMATRANGE& range, bool rende
         }
     }
     range.rc.bottom = range.rc.top + ToTwips(y, dpiY);
-    return std::min(std::max(start, end), length);
+    // All of the range is out (start has run on to its paragraph's end).
+    return std::max(first, end);
 }
