@@ -326,10 +326,11 @@ void RichEditControl::UpdateScrollBar() {
     const Pos top = lines.ApproxFirstLineOf(TopLine().para) + TopLine().sub;
     const double scale = count > ScrollBarRange ? double(ScrollBarRange) / double(count) : 1.0;
     const QSignalBlocker block(bar);
-    bar->setRange(0, int(double(std::max<Pos>(0, count - 1)) * scale));
+    // With nothing to scroll the bar has no range, so it shows no thumb.
+    const bool scrollable = count > page || top > 0;
+    bar->setRange(0, scrollable ? int(double(count - 1) * scale) : 0);
     bar->setPageStep(std::max(1, int(double(page) * scale)));
     bar->setValue(int(double(top) * scale));
-    const bool scrollable = count > page;
     bar->setEnabled(scrollable);
     if (GetWindowLongPtr(hwnd_, GWL_STYLE) & WS_VSCROLL) {
         widget_->SetScrollBarShown(scrollBarAlways_ || scrollable);

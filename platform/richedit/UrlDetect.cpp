@@ -34,6 +34,36 @@ bool StartsWith(std::u16string_view text, std::size_t at, std::u16string_view pr
     return true;
 }
 
+bool IsAsciiAlnum(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+}
+
+// The length of an e-mail address (local@domain.tld) that starts at, or 0.
+std::size_t EmailLength(std::u16string_view text, std::size_t at) {
+    std::size_t i = at;
+    while (i < text.size() &&
+           (IsAsciiAlnum(text[i]) ||
+            std::u16string_view(u"._%+-").find(text[i]) != std::u16string_view::npos)) {
+        ++i;
+    }
+    if (i == at || i >= text.size() || text[i] != u'@') {
+        return 0;
+    }
+    const std::size_t domain = ++i;
+    while (i < text.size() && (IsAsciiAlnum(text[i]) || text[i] == u'.' || text[i] == u'-')) {
+        ++i;
+    }
+    // A trailing dot ends the sentence, not the address.
+    while (i > domain && text[i - 1] == u'.') {
+        --i;
+    }
+    const std::size_t lastDot = text.substr(domain, i - domain).rfind(u'.');
+    if (lastDot == std::u16string_view::npos || lastDot == 0) {
+        return 0;
+    }
+    return i - at;
+}
+
 } // namespace
 
 std::vector<std::pair<std::int64_t, std::int64_t>> FindUrls(std::u16string_view text) {
@@ -51,7 +81,13 @@ std::vector<std::pair<std::int64_t, std::int64_t>> FindUrls(std::u16string_view 
             }
         }
         if (prefix == 0) {
-            ++i;
+            const std::size_t email = boundary ? EmailLength(text, i) : 0;
+            if (email > 0) {
+                urls.emplace_back(std::int64_t(i), std::int64_t(i + email));
+                i += email;
+            } else {
+                ++i;
+            }
             continue;
         }
         std::size_t end = i + prefix;

@@ -227,6 +227,16 @@ TEST_F(UrlDetectTest, RecognisedUrlsCarryTheLinkEffect) {
     // Switched on, the text already there is scanned.
     Send(EM_AUTOURLDETECT, 1);
     EXPECT_TRUE(IsLink(0, 17));
+
+    // E-mail addresses too, without the full stop that ends a sentence; an @ alone is none.
+    //         0         1         2         3
+    //         0123456789012345678901234567890123456
+    SetText(u"mail op.s@st.example. or a@b, x@y.z");
+    EXPECT_TRUE(NoLink(0, 5));
+    EXPECT_TRUE(IsLink(5, 20));
+    EXPECT_TRUE(NoLink(20, 25));
+    EXPECT_TRUE(NoLink(25, 28));
+    EXPECT_TRUE(IsLink(30, 35));
 }
 
 } // namespace

@@ -2,16 +2,20 @@
 // appended text, painting, and input through real (synthesized) Qt events.
 
 #include "RichEditFixture.h"
+#include "platform/richedit/TextLayout.h"
 #include "platform/window/Window.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
 #include <QWidget>
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -438,6 +442,128 @@ TEST_F(ViewTest, PastedTextKeepsItsFormats) {
     Select(5, 10);
     Send(WM_COPY);
     EXPECT_EQ(QApplication::clipboard()->text(), QString("plain"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ViewTest, TheWheelScrollsThreeLinesANotch) {
+    Make(300, 100);
+    std::u16string text;
+    for (int p = 0; p < 40; ++p) {
+        text += u"line\r";
+    }
+    SetText(text);
+    const QPointF at(20, 20);
+    QWheelEvent down(at, Widget()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Widget(), &down);
+    EXPECT_EQ(FirstVisible(), 3);
+    QWheelEvent up(at, Widget()->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Widget(), &up);
+    EXPECT_EQ(FirstVisible(), 0);
+}
+
+// The cursor: an I-beam over text, the reverse arrow over the selection bar, the parent's
+// choice over a link, and nothing of ours when a subclass keeps WM_SETCURSOR to itself.
+TEST_F(ViewTest, TheCursorFollowsWhatIsUnderTheMouse) {
+    Make(300, 100, ES_SELECTIONBAR);
+    SetText(u"plain http://127.0.0.1/x");
+    const auto moveTo = [&](int x, int y) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), Widget()->mapToGlobal(QPointF(x, y)),
+                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Widget(), &move);
+    };
+    moveTo(XBefore(2, 9), 5);
+    EXPECT_EQ(Widget()->cursor().shape(), Qt::IBeamCursor);
+    moveTo(3, 5);
+    EXPECT_EQ(Widget()->cursor().shape(), Qt::BitmapCursor); // our mirrored arrow
+
+    Select(6, 24);
+    SetCharFormat(SCF_SELECTION, CFM_LINK, CFE_LINK);
+    Send(EM_SETEVENTMASK, 0, LPARAM(ENM_LINK));
+    notes_.clear();
+    moveTo(XBefore(10, 9), 5);
+    EXPECT_TRUE(std::any_of(notes_.begin(), notes_.end(), [](const Notification& n) {
+        return n.code == EN_LINK && n.triggeringMessage == WM_SETCURSOR;
+    }));
+
+    static WNDPROC previous;
+    previous = SetWindowProc(edit_, [](HWND hwnd, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == WM_SETCURSOR) {
+            SetCursor(LoadCursor(nullptr, IDC_CROSS));
+            return TRUE;
+        }
+        return CallWindowProc(previous, hwnd, msg, w, l);
+    });
+    moveTo(3, 5);
+    EXPECT_EQ(Widget()->cursor().shape(), Qt::CrossCursor);
+    SetWindowProc(edit_, previous);
+}
+
+TEST_F(ViewTest, FontsFallBackByTheLookOfTheirName) {
+    const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    EXPECT_EQ(ResolveFamily(u"Kelvor32 Teminal 0", 0), fixed);
+    EXPECT_EQ(ResolveFamily(u"Some Courier Clone", 0), fixed);
+    EXPECT_EQ(ResolveFamily(u"No Such Face", FIXED_PITCH), fixed);
+    EXPECT_EQ(ResolveFamily(u"No Such Face", VARIABLE_PITCH | FF_SWISS),
+              QGuiApplication::font().family());
+    EXPECT_EQ(ResolveFamily(u"DejaVu Sans", 0), QString("DejaVu Sans"));
+}
+
+TEST_F(ViewTest, AFormatChangeRewrapsWhatItTouchedAndAsksForRoom) {
+    Make(400, 100);
+    Send(EM_SETEVENTMASK, 0, LPARAM(ENM_REQUESTRESIZE));
+    const int n = PerLine(400);
+    SetText(Bits(n) + u"\r" + Bits(n));
+    EXPECT_EQ(LineCount(), 2);
+    notes_.clear();
+    Select(0, 1);
+    SetCharFormat(SCF_SELECTION, CFM_SIZE, 0, [](CHARFORMAT2W& cf) { cf.yHeight = 400; });
+    EXPECT_EQ(LineCount(), 3); // the first paragraph no longer fits one line
+    EXPECT_EQ(LineIndex(2), n + 1);
+    Select(0, 0);
+    AppendLine(u"more");
+    EXPECT_TRUE(std::any_of(notes_.begin(), notes_.end(), [](const Notification& note) {
+        return note.code == EN_REQUESTRESIZE;
+    }));
+}
+
+// Edits lay out only from the line before the edit point; whatever the edits, the lines must
+// be those a fresh control lays out for the same formatted text.
+TEST_F(ViewTest, EditedLayoutMatchesAFreshLayout) {
+    Make(260, 100);
+    std::mt19937 rng(11);
+    const std::u16string alphabet = u"ab 01 wWmM\t.\r";
+    for (int step = 0; step < 400; ++step) {
+        const auto length = LONG(Send(WM_GETTEXTLENGTH)); // an upper bound is enough here
+        const LONG at = LONG(rng() % unsigned(length + 1));
+        Select(at, at + LONG(rng() % 3 == 0 ? rng() % 5 : 0));
+        if (rng() % 6 == 0) {
+            SetCharFormat(SCF_SELECTION, CFM_BOLD | CFM_SIZE, (rng() % 2) ? CFE_BOLD : 0,
+                          [&](CHARFORMAT2W& cf) { cf.yHeight = 150 + LONG(rng() % 200); });
+        } else {
+            std::u16string piece;
+            for (unsigned k = 1 + rng() % 6; k > 0; --k) {
+                piece.push_back(alphabet[rng() % alphabet.size()]);
+            }
+            Replace(piece);
+        }
+    }
+    const std::string rtf = StreamOut(SF_RTF);
+    std::vector<LRESULT> starts;
+    for (LONG line = 0; line < LineCount(); ++line) {
+        starts.push_back(LineIndex(line));
+    }
+    Make(260, 100);
+    StreamIn(SF_RTF, rtf);
+    ASSERT_GT(starts.size(), 20u) << "too little text to mean anything";
+    ASSERT_EQ(LRESULT(starts.size()), LineCount());
+    for (LONG line = 0; line < LineCount(); ++line) {
+        EXPECT_EQ(LineIndex(line), starts[std::size_t(line)]) << line;
+    }
 }
 
 } // namespace
