@@ -90,130 +90,122 @@ void RichEditControl::DeleteAround(bool forward, WPARAM key, LPARAM lParam) {
     ScrollToShow(anchor_);
 }
 
-void RichEditControl::KeyDown(WPARAM key, LPARAM lParam) {
-    const bool shift = ::KeyDown(VK_SHIFT);
-    const bool control = ::KeyDown(VK_CONTROL);
+RichEditControl::Pos RichEditControl::LineMoveTarget(Pos caret, Pos count) {
+    LinePos line = LineOf(std::min(caret, doc_.Length()));
+    if (goalX_ < 0) {
+        goalX_ = layout_ ? layout_->XOf(BuildLine(line), caret) : 0;
+    }
+    for (Pos moved = 0; moved != count; moved += count > 0 ? 1 : -1) {
+        if (count > 0 ? !NextLine(line) : !PreviousLine(line)) {
+            return count > 0 ? doc_.Length() : 0;
+        }
+    }
+    return layout_ ? layout_->PositionAt(BuildLine(line), goalX_)
+                   : doc_.Lines().LineStartIn(line.para, line.sub);
+}
+
+std::optional<RichEditControl::Pos> RichEditControl::CaretTarget(WPARAM key, bool shift,
+                                                                 bool control) {
     const Pos caret = ActiveEnd();
     const Selection s = doc_.GetSelection();
-    const LineIndex& lines = doc_.Lines();
-    const auto vertical = [&](Pos count) {
-        LinePos line = LineOf(std::min(caret, doc_.Length()));
-        if (goalX_ < 0) {
-            goalX_ = layout_ ? layout_->XOf(BuildLine(line), caret) : 0;
-        }
-        for (Pos moved = 0; moved != count;) {
-            if (count > 0 ? !NextLine(line) : !PreviousLine(line)) {
-                MoveCaret(count > 0 ? doc_.Length() : 0, shift, true);
-                return;
-            }
-            moved += count > 0 ? 1 : -1;
-        }
-        const Pos to = layout_ ? layout_->PositionAt(BuildLine(line), goalX_)
-                               : lines.LineStartIn(line.para, line.sub);
-        MoveCaret(to, shift, true);
-    };
+    const Pos length = doc_.Length();
+    const LinePos line = LineOf(std::min(caret, length));
     switch (key) {
     case VK_LEFT:
         if (!shift && !s.Empty()) {
-            MoveCaret(s.min, false);
-        } else if (control) {
-            MoveCaret(PreviousWordStart(caret), shift);
-        } else {
-            MoveCaret(caret - ((caret > 1 && IsLowSurrogate(doc_.CharAt(caret - 1))) ? 2 : 1),
-                      shift);
+            return s.min; // a selection collapses to its start
         }
-        return;
+        if (control) {
+            return PreviousWordStart(caret);
+        }
+        return caret - ((caret > 1 && IsLowSurrogate(doc_.CharAt(caret - 1))) ? 2 : 1);
     case VK_RIGHT:
         if (!shift && !s.Empty()) {
-            MoveCaret(std::min(s.max, doc_.Length()), false);
-        } else if (control) {
-            MoveCaret(NextWordStart(caret), shift);
-        } else {
-            MoveCaret(caret + ((caret + 1 < doc_.Length() && IsLowSurrogate(doc_.CharAt(caret + 1)))
-                                   ? 2
-                                   : 1),
-                      shift);
+            return std::min(s.max, length);
         }
-        return;
+        if (control) {
+            return NextWordStart(caret);
+        }
+        return caret + ((caret + 1 < length && IsLowSurrogate(doc_.CharAt(caret + 1))) ? 2 : 1);
     case VK_UP:
-        vertical(-1);
-        return;
+        return LineMoveTarget(caret, -1);
     case VK_DOWN:
-        vertical(1);
-        return;
+        return LineMoveTarget(caret, 1);
     case VK_PRIOR:
         ScrollLines(-VisibleLines());
-        vertical(-VisibleLines());
-        return;
+        return LineMoveTarget(caret, -VisibleLines());
     case VK_NEXT:
         ScrollLines(VisibleLines());
-        vertical(VisibleLines());
-        return;
+        return LineMoveTarget(caret, VisibleLines());
     case VK_HOME:
-        if (control) {
-            MoveCaret(0, shift);
-        } else {
-            const LinePos line = LineOf(caret);
-            MoveCaret(lines.LineStartIn(line.para, line.sub), shift);
-        }
-        return;
+        return control ? 0 : doc_.Lines().LineStartIn(line.para, line.sub);
     case VK_END:
-        if (control) {
-            MoveCaret(doc_.Length(), shift);
-        } else {
-            const LinePos line = LineOf(caret);
-            const Pos end = line.sub + 1 < lines.LinesOf(line.para)
-                                ? lines.LineStartIn(line.para, line.sub + 1)
-                                : lines.ParagraphTextEnd(line.para);
-            MoveCaret(end, shift);
-        }
-        return;
+        return control ? length : doc_.Lines().LineEndIn(line.para, line.sub);
+    default:
+        return std::nullopt;
+    }
+}
+
+// The keys that edit or reach the clipboard; true when key was one of them.
+bool RichEditControl::EditKey(WPARAM key, bool shift, bool control, LPARAM lParam) {
+    switch (key) {
     case VK_DELETE:
         if (shift) {
             Dispatch(WM_CUT, 0, 0);
         } else {
             DeleteAround(true, key, lParam);
         }
-        return;
+        return true;
     case VK_BACK:
         DeleteAround(false, key, lParam);
-        return;
+        return true;
     case VK_INSERT:
         if (control) {
             Dispatch(WM_COPY, 0, 0);
         } else if (shift) {
             Dispatch(WM_PASTE, 0, 0);
         }
-        return;
+        return true;
     default:
         break;
     }
     if (!control) {
-        return;
+        return false;
     }
     switch (key) {
     case 'A':
         anchor_ = 0;
         MoveCaret(doc_.Length(), true);
-        return;
+        return true;
     case 'C':
         Dispatch(WM_COPY, 0, 0);
-        return;
+        return true;
     case 'X':
         Dispatch(WM_CUT, 0, 0);
-        return;
+        return true;
     case 'V':
         Dispatch(WM_PASTE, 0, 0);
-        return;
+        return true;
     case 'Z':
         Dispatch(EM_UNDO, 0, 0);
-        return;
+        return true;
     case 'Y':
         Dispatch(EM_REDO, 0, 0);
-        return;
+        return true;
     default:
+        return false;
+    }
+}
+
+void RichEditControl::KeyDown(WPARAM key, LPARAM lParam) {
+    const bool shift = ::KeyDown(VK_SHIFT);
+    const bool control = ::KeyDown(VK_CONTROL);
+    if (const std::optional<Pos> target = CaretTarget(key, shift, control)) {
+        MoveCaret(*target, shift,
+                  key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT);
         return;
     }
+    EditKey(key, shift, control, lParam);
 }
 
 void RichEditControl::TypeChar(char16_t c, LPARAM lParam) {
@@ -293,6 +285,71 @@ bool RichEditControl::LinkNotification(UINT msg, WPARAM wParam, LPARAM lParam, i
     return NotifyParent(link.nmhdr, EN_LINK) != 0;
 }
 
+// A display line with its paragraph mark when it is its paragraph's last.
+Selection RichEditControl::WholeLine(Pos pos) const {
+    const LinePos line = LineOf(pos);
+    const LineIndex& lines = doc_.Lines();
+    const bool last = line.sub + 1 >= lines.LinesOf(line.para);
+    return {lines.LineStartIn(line.para, line.sub),
+            last ? lines.ParagraphEnd(line.para) : lines.LineEndIn(line.para, line.sub)};
+}
+
+LRESULT RichEditControl::SetCursorFor(int x, int y) {
+    if (InSelectionBar(x)) {
+        SetCursor(LoadCursor(nullptr, IDC_REVERSEARROW));
+    } else if (!LinkNotification(WM_SETCURSOR, 0, LPARAM(MAKELONG(WORD(x), WORD(y))), x, y)) {
+        SetCursor(LoadCursor(nullptr, IDC_IBEAM));
+    } // else the parent chose the cursor
+    return TRUE;
+}
+
+void RichEditControl::ButtonDown(bool twice, bool shift, int x, int y) {
+    SetFocus(hwnd_);
+    const Pos pos = PositionFromPoint(x, y);
+    if (InSelectionBar(x)) {
+        // A click selects the display line, a double click the paragraph; a drag goes on by
+        // whole lines.
+        Selection line = WholeLine(pos);
+        if (twice) {
+            const Pos para = doc_.Lines().ParagraphFromPosition(pos);
+            line = {doc_.Lines().ParagraphStart(para), doc_.Lines().ParagraphEnd(para)};
+        }
+        if (!shift) {
+            anchor_ = line.min;
+        }
+        dragStart_ = line.min;
+        drag_ = Drag::Bar;
+        MoveCaret(anchor_ <= line.min ? line.max : line.min, true);
+        return;
+    }
+    if (twice) {
+        const Selection word = doc_.WordAt(pos);
+        anchor_ = word.min;
+        MoveCaret(word.max, true);
+        return;
+    }
+    MoveCaret(pos, shift);
+    drag_ = Drag::Text;
+}
+
+void RichEditControl::DragTo(int x, int y) {
+    // Beyond the top or bottom edge the view scrolls a line a move.
+    if (y < 0) {
+        ScrollLines(-1);
+    } else if (y >= ViewHeight()) {
+        ScrollLines(1);
+    }
+    const Pos pos = PositionFromPoint(x, std::clamp(y, 0, std::max(0, ViewHeight() - 1)));
+    if (drag_ == Drag::Text) {
+        MoveCaret(pos, true);
+        return;
+    }
+    const Selection line = WholeLine(pos);
+    const Selection origin = WholeLine(dragStart_);
+    anchor_ = line.min < origin.min ? origin.max : origin.min;
+    MoveCaret(line.min < origin.min ? line.min : line.max, true);
+}
+
 std::optional<LRESULT> RichEditControl::MouseMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
@@ -304,86 +361,21 @@ std::optional<LRESULT> RichEditControl::MouseMessage(UINT msg, WPARAM wParam, LP
         POINT p{};
         GetCursorPos(&p);
         ScreenToClient(hwnd_, &p);
-        if (InSelectionBar(p.x)) {
-            SetCursor(LoadCursor(nullptr, IDC_REVERSEARROW));
-        } else if (LinkNotification(WM_SETCURSOR, 0, LPARAM(MAKELONG(WORD(p.x), WORD(p.y))), p.x,
-                                    p.y)) {
-            return TRUE; // the parent chose the cursor
-        } else {
-            SetCursor(LoadCursor(nullptr, IDC_IBEAM));
-        }
-        return TRUE;
+        return SetCursorFor(p.x, p.y);
     }
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        if (LinkNotification(msg, wParam, lParam, x, y)) {
-            return 0;
+    case WM_LBUTTONDBLCLK:
+        if (!LinkNotification(msg, wParam, lParam, x, y)) {
+            ButtonDown(msg == WM_LBUTTONDBLCLK, wParam & MK_SHIFT, x, y);
         }
-        SetFocus(hwnd_);
-        const bool shift = wParam & MK_SHIFT;
-        const bool twice = msg == WM_LBUTTONDBLCLK;
-        const Pos pos = PositionFromPoint(x, y);
-        if (InSelectionBar(x)) {
-            // A click selects the display line, a double click the paragraph.
-            const LinePos line = LineOf(pos);
-            const LineIndex& lines = doc_.Lines();
-            Pos start = lines.LineStartIn(line.para, line.sub);
-            Pos end = line.sub + 1 < lines.LinesOf(line.para)
-                          ? lines.LineStartIn(line.para, line.sub + 1)
-                          : lines.ParagraphEnd(line.para);
-            if (twice) {
-                start = lines.ParagraphStart(line.para);
-                end = lines.ParagraphEnd(line.para);
-            }
-            if (!shift) {
-                anchor_ = start;
-            }
-            dragStart_ = start;
-            drag_ = Drag::Bar;
-            MoveCaret(anchor_ < start ? end : (shift ? start : end), true);
-            return 0;
-        }
-        if (twice) {
-            const Selection word = doc_.WordAt(pos);
-            anchor_ = word.min;
-            MoveCaret(word.max, true);
-            return 0;
-        }
-        MoveCaret(pos, shift);
-        dragStart_ = anchor_;
-        drag_ = Drag::Text;
         return 0;
-    }
-    case WM_MOUSEMOVE: {
+    case WM_MOUSEMOVE:
         if (drag_ == Drag::None) {
             LinkNotification(msg, wParam, lParam, x, y);
-            return 0;
+        } else {
+            DragTo(x, y);
         }
-        if (y < 0) {
-            ScrollLines(-1);
-        } else if (y >= ViewHeight()) {
-            ScrollLines(1);
-        }
-        const Pos pos = PositionFromPoint(x, std::clamp(y, 0, std::max(0, ViewHeight() - 1)));
-        if (drag_ == Drag::Bar) {
-            // Whole lines: from the line the drag began on to the one under the mouse.
-            const LinePos line = LineOf(pos);
-            const LineIndex& lines = doc_.Lines();
-            const Pos start = lines.LineStartIn(line.para, line.sub);
-            const Pos end = line.sub + 1 < lines.LinesOf(line.para)
-                                ? lines.LineStartIn(line.para, line.sub + 1)
-                                : lines.ParagraphEnd(line.para);
-            const LinePos origin = LineOf(dragStart_);
-            const Pos originEnd = origin.sub + 1 < lines.LinesOf(origin.para)
-                                      ? lines.LineStartIn(origin.para, origin.sub + 1)
-                                      : lines.ParagraphEnd(origin.para);
-            anchor_ = start < dragStart_ ? originEnd : dragStart_;
-            MoveCaret(start < dragStart_ ? start : end, true);
-            return 0;
-        }
-        MoveCaret(pos, true);
         return 0;
-    }
     case WM_LBUTTONUP:
         drag_ = Drag::None;
         LinkNotification(msg, wParam, lParam, x, y);

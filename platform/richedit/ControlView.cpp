@@ -143,11 +143,8 @@ bool RichEditControl::PreviousLine(LinePos& line) const {
 
 TextLayout::Line RichEditControl::BuildLine(const LinePos& line) const {
     const LineIndex& lines = doc_.Lines();
-    const Pos start = lines.LineStartIn(line.para, line.sub);
-    const Pos end = line.sub + 1 < lines.LinesOf(line.para)
-                        ? lines.LineStartIn(line.para, line.sub + 1)
-                        : lines.ParagraphTextEnd(line.para);
-    TextLayout::Line built = layout_->BuildLine(line.para, start, end);
+    TextLayout::Line built = layout_->BuildLine(line.para, lines.LineStartIn(line.para, line.sub),
+                                                lines.LineEndIn(line.para, line.sub));
     built.height = lines.LineHeightIn(line.para, line.sub); // as the layout counted it
     return built;
 }

@@ -44,8 +44,7 @@ LineIndex::Pos LineIndex::LineEnd(Pos line) const {
     }
     EnsureLine(line);
     const Pos para = display_.PartitionFromPosition(line);
-    const Pos sub = line - display_.PositionFromPartition(para);
-    return sub + 1 < LinesLaidOut(para) ? LineStartIn(para, sub + 1) : ParagraphTextEnd(para);
+    return LineEndIn(para, line - display_.PositionFromPartition(para));
 }
 
 LineIndex::Pos LineIndex::LineLength(Pos line) const {
@@ -69,6 +68,10 @@ LineIndex::Pos LineIndex::LineStartIn(Pos para, Pos sub) const {
     }
     EnsureParagraph(para);
     return start + wraps_.ValueAt(para)->starts[std::size_t(sub - 1)];
+}
+
+LineIndex::Pos LineIndex::LineEndIn(Pos para, Pos sub) const {
+    return sub + 1 < LinesOf(para) ? LineStartIn(para, sub + 1) : ParagraphTextEnd(para);
 }
 
 std::int32_t LineIndex::LineHeightIn(Pos para, Pos sub) const {

@@ -74,6 +74,7 @@ public:
     // --- per paragraph, for a view (each lays that one paragraph out if needed) -----------
     Pos LinesOf(Pos para) const;
     Pos LineStartIn(Pos para, Pos sub) const; // absolute position of its sub-th line
+    Pos LineEndIn(Pos para, Pos sub) const;   // and its end, without the paragraph's CR
     std::int32_t LineHeightIn(Pos para, Pos sub) const;
     Pos SubLineOf(Pos para, Pos pos) const; // which of the paragraph's lines holds pos
     // First display line of para counting stale paragraphs as laid out at their old width:

@@ -127,11 +127,19 @@ private:
     Pos PreviousWordStart(Pos at) const;
     Pos NextWordStart(Pos at) const;
     void KeyDown(WPARAM key, LPARAM lParam);
+    // Where a navigation key puts the caret; nullopt for other keys.
+    std::optional<Pos> CaretTarget(WPARAM key, bool shift, bool control);
+    Pos LineMoveTarget(Pos caret, Pos count); // count display lines down (up when negative)
+    bool EditKey(WPARAM key, bool shift, bool control, LPARAM lParam);
     void TypeChar(char16_t c, LPARAM lParam);
     void DeleteAround(bool forward, WPARAM key, LPARAM lParam);
     // Sends EN_LINK when the point is over link text; true when the parent took the message.
     bool LinkNotification(UINT msg, WPARAM wParam, LPARAM lParam, int x, int y);
     bool InSelectionBar(int x) const;
+    Selection WholeLine(Pos pos) const;
+    LRESULT SetCursorFor(int x, int y); // client coordinates
+    void ButtonDown(bool twice, bool shift, int x, int y);
+    void DragTo(int x, int y);
     bool ReadOnly() const { return (options_ & ECO_READONLY) != 0; }
     void SetReadOnly(bool readOnly);
 

@@ -378,6 +378,33 @@ TEST_F(ViewTest, TheSelectionBarSelectsWholeLines) {
     EXPECT_EQ(Selection().cpMin, 6);
     EXPECT_EQ(Selection().cpMax, 13); // the line with its paragraph mark
 
+    // Where the first line ends, found by clicking down the bar.
+    int h = 1;
+    for (; h < 60; ++h) {
+        QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(3, h));
+        if (Selection().cpMin != 0) {
+            break;
+        }
+    }
+    ASSERT_GT(h, 8);
+    // A drag down the bar selects whole lines, from the first to the one under the mouse;
+    // a drag back up selects from there to the end of the line it began on.
+    QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(3, h / 2));
+    const auto drag = [&](int y) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, y), Widget()->mapToGlobal(QPointF(3, y)),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Widget(), &move);
+    };
+    drag(2 * h + h / 2);
+    EXPECT_EQ(Selection().cpMin, 0);
+    EXPECT_EQ(Selection().cpMax, 19);
+    QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(3, 2 * h + h / 2));
+    QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(3, 2 * h + h / 2));
+    drag(h + h / 2);
+    EXPECT_EQ(Selection().cpMin, 6);
+    EXPECT_EQ(Selection().cpMax, 19);
+    QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(3, h + h / 2));
+
     // Text starts to the right of the bar: a click just right of it is before the first char.
     QTest::mouseClick(Widget(), Qt::LeftButton, {}, QPoint(XBefore(0, 9), y1));
     EXPECT_EQ(Selection().cpMin, 6);
