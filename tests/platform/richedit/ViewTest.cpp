@@ -74,6 +74,12 @@ protected:
         return left + int(std::lround(k * FixedAdvance())) + 1;
     }
     QImage Grab() { return Widget()->grab().toImage(); }
+    // A mouse move to (x, y), with the left button held when dragging.
+    void MoveMouse(int x, int y, bool dragging = false) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), Widget()->mapToGlobal(QPointF(x, y)),
+                         Qt::NoButton, dragging ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(Widget(), &move);
+    }
     static int CountColor(const QImage& image, QColor color) {
         int n = 0;
         for (int y = 0; y < image.height(); ++y) {
@@ -356,10 +362,7 @@ TEST_F(ViewTest, TheMouseSelectsByClickDragDoubleClickAndShift) {
 
     QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(XBefore(12), y));
     QTest::mouseMove(Widget(), QPoint(XBefore(15), y));
-    QMouseEvent move(QEvent::MouseMove, QPointF(XBefore(15), y),
-                     Widget()->mapToGlobal(QPointF(XBefore(15), y)), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(Widget(), &move);
+    MoveMouse(XBefore(15), y, true);
     QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(XBefore(15), y));
     EXPECT_EQ(Selection().cpMin, 12);
     EXPECT_EQ(Selection().cpMax, 15);
@@ -390,11 +393,7 @@ TEST_F(ViewTest, TheSelectionBarSelectsWholeLines) {
     // A drag down the bar selects whole lines, from the first to the one under the mouse;
     // a drag back up selects from there to the end of the line it began on.
     QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(3, h / 2));
-    const auto drag = [&](int y) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(3, y), Widget()->mapToGlobal(QPointF(3, y)),
-                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(Widget(), &move);
-    };
+    const auto drag = [&](int y) { MoveMouse(3, y, true); };
     drag(2 * h + h / 2);
     EXPECT_EQ(Selection().cpMin, 0);
     EXPECT_EQ(Selection().cpMax, 19);
@@ -419,10 +418,7 @@ TEST_F(ViewTest, LinkTextSendsEnLinkForTheMouseOverIt) {
     Select(0, 0);
     Send(EM_SETEVENTMASK, 0, LPARAM(ENM_LINK));
     notes_.clear();
-    QMouseEvent move(QEvent::MouseMove, QPointF(XBefore(8), 5),
-                     Widget()->mapToGlobal(QPointF(XBefore(8), 5)), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
-    QApplication::sendEvent(Widget(), &move);
+    MoveMouse(XBefore(8), 5);
     // The cursor question comes first, then the move itself.
     const auto link = std::find_if(notes_.begin(), notes_.end(), [](const Notification& n) {
         return n.code == EN_LINK && n.triggeringMessage == WM_MOUSEMOVE;
@@ -498,11 +494,7 @@ TEST_F(ViewTest, TheWheelScrollsThreeLinesANotch) {
 TEST_F(ViewTest, TheCursorFollowsWhatIsUnderTheMouse) {
     Make(300, 100, ES_SELECTIONBAR);
     SetText(u"plain http://127.0.0.1/x");
-    const auto moveTo = [&](int x, int y) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), Widget()->mapToGlobal(QPointF(x, y)),
-                         Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(Widget(), &move);
-    };
+    const auto moveTo = [&](int x, int y) { MoveMouse(x, y); };
     moveTo(XBefore(2, 9), 5);
     EXPECT_EQ(Widget()->cursor().shape(), Qt::IBeamCursor);
     moveTo(3, 5);
