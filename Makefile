@@ -32,7 +32,7 @@ test:
 bench: deps
 	@cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=OFF -DKELVOR_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BUILD_DIR)-bench -j $(JOBS)
-	@for b in $(BUILD_DIR)-bench/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+	@for b in $(BUILD_DIR)-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b"; done; true
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -83,8 +83,13 @@ void RichEditControl::WidthChanged() {
     if (width == layout_->Width()) {
         return;
     }
+    // A view that showed the end goes on showing it; any other keeps its first character.
+    const bool atEnd = EndVisible();
     layout_->SetWidth(width);
     doc_.Lines().Invalidate();
+    if (atEnd) {
+        ScrollToShow(doc_.Length());
+    }
     ContinueRewrap();
     Invalidate();
 }
@@ -94,8 +99,9 @@ void RichEditControl::ContinueRewrap() {
         return;
     }
     widget_->StartBackgroundWork([this] {
-        const bool more = doc_.Lines().RewrapSome(RewrapBudget);
-        UpdateScrollBar();
+        doc_.Lines().RewrapSome(RewrapBudget);
+        UpdateScrollBar(); // which may change the width again
+        const bool more = doc_.Lines().HasStale();
         if (!more) {
             NotifyResize();
         }
@@ -329,8 +335,11 @@ void RichEditControl::UpdateScrollBar() {
     bar->setPageStep(std::max(1, int(double(page) * scale)));
     bar->setValue(int(double(top) * scale));
     bar->setEnabled(scrollable);
-    if (GetWindowLongPtr(hwnd_, GWL_STYLE) & WS_VSCROLL) {
-        widget_->SetScrollBarShown(scrollBarAlways_ || scrollable);
+    // A bar that comes or goes changes the width the text has. That cannot flip back and
+    // forth: narrower text is only taller, wider text only shorter.
+    if ((GetWindowLongPtr(hwnd_, GWL_STYLE) & WS_VSCROLL) &&
+        widget_->SetScrollBarShown(scrollBarAlways_ || scrollable)) {
+        WidthChanged();
     }
 }
 

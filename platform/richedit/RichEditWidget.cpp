@@ -65,11 +65,13 @@ RichEditWidget::RichEditWidget(HWND hwnd) : hwnd_(hwnd), scrollBar_(new QScrollB
     });
 }
 
-void RichEditWidget::SetScrollBarShown(bool shown) {
-    if (scrollBar_->isVisibleTo(this) != shown) {
-        scrollBar_->setVisible(shown);
-        PlaceScrollBar();
+bool RichEditWidget::SetScrollBarShown(bool shown) {
+    if (scrollBar_->isVisibleTo(this) == shown) {
+        return false;
     }
+    scrollBar_->setVisible(shown);
+    PlaceScrollBar();
+    return true;
 }
 
 int RichEditWidget::TextWidth() const {
@@ -77,8 +79,9 @@ int RichEditWidget::TextWidth() const {
 }
 
 void RichEditWidget::StartBackgroundWork(std::function<bool()> tick) {
-    tick_ = std::move(tick);
+    // Work under way goes on (and may be what asks for more): never replace a running tick.
     if (!background_.isActive()) {
+        tick_ = std::move(tick);
         background_.start();
     }
 }

@@ -19,13 +19,14 @@ public:
     QScrollBar* ScrollBar() const { return scrollBar_; }
     // Where the thumb was dragged to, in full (WM_VSCROLL's 16 bits cannot carry it).
     int TrackPosition() const { return trackPosition_; }
-    // Shows the scroll bar (always, or only while there is something to scroll).
-    void SetScrollBarShown(bool shown);
+    // Shows or hides the scroll bar; returns whether that changed anything.
+    bool SetScrollBarShown(bool shown);
     // The client area left of the scroll bar.
     int TextWidth() const;
 
     // Calls tick on the event loop until it returns false, one call per turn of the loop, so
-    // that long work (re-wrapping a large document) never holds up painting and input.
+    // that long work (re-wrapping a large document) never holds up painting and input. While
+    // a tick is running, further requests leave it in place.
     void StartBackgroundWork(std::function<bool()> tick);
     void StartCaretBlink(std::function<void()> toggle);
     void StopCaretBlink();

@@ -24,6 +24,41 @@ bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t' || c == 0x3000;
 }
 
+// The hot loop of wrapping: plain characters (no blanks) from i on while they fit before
+// limit. Free of calls, so that x stays in a register. Returns the first one not taken.
+std::size_t FitPlain(const char16_t* t, std::size_t i, std::size_t count, const float* advances,
+                     double limit, double& x) {
+    double at = x;
+    for (; i < count; ++i) {
+        const char16_t c = t[i];
+        if (IsBlank(c) || at + advances[c] > limit) {
+            break;
+        }
+        at += advances[c];
+    }
+    x = at;
+    return i;
+}
+
+// The same where every character but the blanks has one advance (a bit line in one font):
+// how many fit follows by arithmetic. Advances are whole 64ths of a pixel, so the products
+// are exact and the count is the one adding them up would give.
+std::size_t FitUniform(const char16_t* t, std::size_t i, std::size_t count, bool hasBlanks,
+                       double advance, double limit, double& x) {
+    const std::size_t plain =
+        hasBlanks ? std::size_t(std::find_if(t + i, t + count, IsBlank) - t) - i : count - i;
+    auto k = std::size_t(std::max(0.0, std::floor((limit - x) / advance)));
+    k = std::min(k, plain);
+    while (k < plain && x + double(k + 1) * advance <= limit) {
+        ++k;
+    }
+    while (k > 0 && x + double(k) * advance > limit) {
+        --k;
+    }
+    x += double(k) * advance;
+    return i + k;
+}
+
 QColor FromColorRef(COLORREF c) {
     return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
 }
@@ -220,16 +255,33 @@ void TextLayout::BreakParagraph(const ParagraphRef& para, std::int32_t from,
         const auto count = std::size_t(runEnd - pos);
         const bool simple =
             std::all_of(t, t + count, [](char16_t c) { return c < FontEntry::TableSize; });
-        if (!simple) {
+        RunShape shape;
+        if (simple) {
+            shape = e.MeasureAll(t, count);
+        } else {
             ComplexAdvances(e, t, count, complex);
         }
+        const float* table = e.advances.data();
         const auto offset0 = std::int32_t(pos - para.start);
         for (std::size_t i = 0; i < count; ++i) {
+            if (simple) {
+                const std::size_t fitted = shape.uniform ? FitUniform(t, i, count, shape.hasBlanks,
+                                                                      shape.advance, limit, x)
+                                                         : FitPlain(t, i, count, table, limit, x);
+                if (fitted > i) {
+                    lineHeight = std::max(lineHeight, e.lineHeight);
+                    heightSinceBreak = std::max(heightSinceBreak, e.lineHeight);
+                    i = fitted;
+                    if (i == count) {
+                        break;
+                    }
+                }
+            }
             const char16_t c = t[i];
             const std::int32_t offset = offset0 + std::int32_t(i);
             if (IsBlank(c)) {
                 // Blanks may hang past the edge; a line can end after any of them.
-                x = c == u'\t' ? NextTab(pf, x) : x + (simple ? e.Advance(c) : complex[i]);
+                x = c == u'\t' ? NextTab(pf, x) : x + (simple ? double(table[c]) : complex[i]);
                 lineHeight = std::max(lineHeight, e.lineHeight);
                 breakAt = offset + 1;
                 xAtBreak = x;
@@ -237,7 +289,7 @@ void TextLayout::BreakParagraph(const ParagraphRef& para, std::int32_t from,
                 heightSinceBreak = 0;
                 continue;
             }
-            const double w = simple ? e.Advance(c) : complex[i];
+            const double w = simple ? double(table[c]) : complex[i];
             if (x + w > limit && offset > lineStart && w > 0) {
                 if (breakAt > lineStart) { // carry the word that does not fit
                     finish(lineStart, heightAtBreak, false);

@@ -21,6 +21,13 @@
 
 class QPainter;
 
+// What a run of simple characters looks like to the wrapping loop.
+struct RunShape {
+    bool uniform = false; // every character but the blanks has advance
+    bool hasBlanks = false;
+    double advance = 0;
+};
+
 // A font and its measures for one character format at one resolution.
 struct FontEntry {
     CharFormat format;
@@ -41,6 +48,27 @@ struct FontEntry {
             a = float(metrics->horizontalAdvance(QChar(c)));
         }
         return a;
+    }
+    // Measures what is not measured yet of text (all below TableSize) and tells whether all
+    // but its blanks share one advance.
+    RunShape MeasureAll(const char16_t* text, std::size_t n) {
+        RunShape shape;
+        double first = -1;
+        bool same = true;
+        for (std::size_t i = 0; i < n; ++i) {
+            const char16_t c = text[i];
+            const double a = Advance(c);
+            if (c == u' ' || c == u'\t' || c == 0x3000) {
+                shape.hasBlanks = true;
+            } else if (first < 0) {
+                first = a;
+            } else {
+                same &= a == first;
+            }
+        }
+        shape.uniform = same && first > 0;
+        shape.advance = first;
+        return shape;
     }
 };
 

@@ -361,7 +361,6 @@ TEST_F(ViewTest, TheMouseSelectsByClickDragDoubleClickAndShift) {
     EXPECT_EQ(Selection().cpMax, 8);
 
     QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(XBefore(12), y));
-    QTest::mouseMove(Widget(), QPoint(XBefore(15), y));
     MoveMouse(XBefore(15), y, true);
     QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(XBefore(15), y));
     EXPECT_EQ(Selection().cpMin, 12);
@@ -583,6 +582,37 @@ TEST_F(ViewTest, EditedLayoutMatchesAFreshLayout) {
     for (LONG line = 0; line < LineCount(); ++line) {
         EXPECT_EQ(LineIndex(line), starts[std::size_t(line)]) << line;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A scroll bar that appears when the text outgrows the window takes its width from the text,
+// which wraps narrower at once; a view that showed the end still shows it after a resize.
+TEST_F(ViewTest, TheTextMakesRoomForAScrollBarAndKeepsTheEndInView) {
+    Make(400, 100, WS_VSCROLL);
+    const int n = PerLine(400);
+    AppendLine(Bits(3 * n));
+    EXPECT_EQ(LineLength(0), n); // no bar yet: it all fits
+    for (int i = 0; i < 20; ++i) {
+        AppendLine(Bits(3 * n, i));
+    }
+    Pump();
+    EXPECT_LT(LineLength(0), n);
+    EXPECT_GT(LineLength(0), n - 5);
+
+    const auto endIsTheLastLineInView = [&] {
+        const LRESULT first = FirstVisible();
+        const auto moved = LRESULT(std::int16_t(LOWORD(Send(EM_SCROLL, SB_PAGEDOWN))));
+        const auto page = -LRESULT(std::int16_t(LOWORD(Send(EM_SCROLL, SB_PAGEUP))));
+        Send(EM_LINESCROLL, 0, LPARAM(first - FirstVisible()));
+        return first + moved == LineCount() - 1 && moved == page - 1;
+    };
+    EXPECT_TRUE(endIsTheLastLineInView());
+    MoveWindow(edit_, 0, 0, 250, 100, TRUE);
+    Pump();
+    EXPECT_TRUE(endIsTheLastLineInView());
 }
 
 } // namespace
