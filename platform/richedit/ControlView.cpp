@@ -40,10 +40,10 @@ void RichEditControl::CreateView(const CREATESTRUCT* create) {
     widget_ = widget;
     scrollBarAlways_ = create->style & ES_DISABLENOSCROLL;
     widget->SetScrollBarShown((create->style & WS_VSCROLL) && scrollBarAlways_);
+    SetWindowWidget(hwnd_, widget); // which gives the widget the window's size
     layout_ = std::make_unique<TextLayout>(doc_, widget->logicalDpiY());
-    layout_->SetWidth(wordWrap_ ? TextWidth() : TextLayout::WrapOff);
+    layout_->SetWidth(wordWrap_ ? std::max(1, TextWidth()) : TextLayout::WrapOff);
     doc_.Lines().SetBreaker(layout_.get());
-    SetWindowWidget(hwnd_, widget);
 }
 
 void RichEditControl::TextReplaced(Pos pos, Pos removed, Pos inserted) {
@@ -55,8 +55,8 @@ void RichEditControl::TextReplaced(Pos pos, Pos removed, Pos inserted) {
         }
     };
     shift(anchor_);
-    // The anchor must stay a line start: the line that now holds it begins there or before.
     shift(topPos_);
+    // The view's first line must still begin a line: take the start of the one that holds it.
     topPos_ = std::min(topPos_, doc_.Length());
     const LinePos top = LineOf(topPos_);
     topPos_ = doc_.Lines().LineStartIn(top.para, top.sub);

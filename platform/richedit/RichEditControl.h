@@ -2,9 +2,12 @@
 // The rich edit control behind the window class "RICHEDIT20W": one object per window,
 // holding the document and the control's settings. Dispatch routes each message group to
 // its own handler; each message there is a line or two over the document's typed methods.
+// While the window has a widget the control is also its view: it lays the document out at
+// the window's width, paints the visible lines, scrolls and takes keyboard and mouse input,
+// all through the window's messages.
 //
-// For the platform layer only (the view that lays out and paints reaches the document
-// through RichEditControlOf); everything above talks to the window with messages.
+// For the platform layer only (benchmarks and tests may reach the document through
+// RichEditControlOf); everything above talks to the window with messages.
 
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditDocument.h"

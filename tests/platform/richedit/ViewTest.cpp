@@ -616,3 +616,20 @@ TEST_F(ViewTest, TheTextMakesRoomForAScrollBarAndKeepsTheEndInView) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ViewTest, RedrawOffPaintsNothingUntilTurnedOnAndInvalidated) {
+    Make(200, 60);
+    const QColor green(0, 128, 0);
+    Send(WM_SETREDRAW, FALSE);
+    Send(EM_SETBKGNDCOLOR, 0, LPARAM(RGB(0, 128, 0)));
+    SetText(u"changed meanwhile");
+    EXPECT_EQ(CountColor(Grab(), green), 0);
+    EXPECT_EQ(Text(), u"changed meanwhile"); // editing goes on all the same
+    Send(WM_SETREDRAW, TRUE);
+    InvalidateRect(edit_, nullptr, TRUE);
+    EXPECT_GT(CountColor(Grab(), green), 0);
+}
+
+} // namespace
