@@ -423,6 +423,39 @@ std::optional<LRESULT> RichEditControl::ViewMessage(UINT msg, WPARAM wParam, LPA
     }
 }
 
+LRESULT RichEditControl::ScrollByCode(WPARAM code) {
+    const Pos page = std::max<Pos>(1, VisibleLines());
+    Pos delta = 0;
+    switch (code) {
+    case SB_LINEUP:
+        delta = -1;
+        break;
+    case SB_LINEDOWN:
+        delta = 1;
+        break;
+    case SB_PAGEUP:
+        delta = -page;
+        break;
+    case SB_PAGEDOWN:
+        delta = page;
+        break;
+    default:
+        return 0;
+    }
+    const Pos moved = ScrollLines(delta);
+    return LRESULT(MAKELONG(WORD(std::int16_t(std::clamp<Pos>(moved, -32768, 32767))), 1));
+}
+
+void RichEditControl::ScrollToThumb(int track) {
+    // The thumb names a line by the count as it stands; a re-wrap still under way makes it
+    // approximate, and nothing waits for the re-wrap to finish.
+    const LineIndex& lines = doc_.Lines();
+    const Pos count = lines.ApproxLineCount();
+    const double scale = count > ScrollBarRange ? double(count) / double(ScrollBarRange) : 1.0;
+    const auto [para, sub] = lines.ApproxParagraphOfLine(Pos(double(track) * scale));
+    ScrollToLine({para, sub});
+}
+
 std::optional<LRESULT> RichEditControl::ScrollMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case EM_SCROLLCARET:
@@ -433,35 +466,10 @@ std::optional<LRESULT> RichEditControl::ScrollMessage(UINT msg, WPARAM wParam, L
     case EM_LINESCROLL:
         ScrollLines(LONG(lParam));
         return TRUE;
-    case EM_SCROLL: {
-        const Pos page = std::max<Pos>(1, VisibleLines());
-        Pos delta = 0;
-        switch (wParam) {
-        case SB_LINEUP:
-            delta = -1;
-            break;
-        case SB_LINEDOWN:
-            delta = 1;
-            break;
-        case SB_PAGEUP:
-            delta = -page;
-            break;
-        case SB_PAGEDOWN:
-            delta = page;
-            break;
-        default:
-            return 0;
-        }
-        const Pos moved = ScrollLines(delta);
-        return LRESULT(MAKELONG(WORD(std::int16_t(std::clamp<Pos>(moved, -32768, 32767))), 1));
-    }
-    case WM_VSCROLL: {
+    case EM_SCROLL:
+        return ScrollByCode(wParam);
+    case WM_VSCROLL:
         switch (LOWORD(wParam)) {
-        case SB_LINEUP:
-        case SB_LINEDOWN:
-        case SB_PAGEUP:
-        case SB_PAGEDOWN:
-            return ScrollMessage(EM_SCROLL, LOWORD(wParam), 0);
         case SB_TOP:
             ScrollToLine({0, 0});
             return 0;
@@ -469,27 +477,16 @@ std::optional<LRESULT> RichEditControl::ScrollMessage(UINT msg, WPARAM wParam, L
             ScrollToShow(doc_.Length());
             return 0;
         case SB_THUMBTRACK:
-        case SB_THUMBPOSITION: {
-            // The thumb names a line by the count as it stands; a re-wrap still under way
-            // makes it approximate, and nothing waits for the re-wrap to finish.
-            const LineIndex& lines = doc_.Lines();
-            const Pos count = lines.ApproxLineCount();
-            const double scale =
-                count > ScrollBarRange ? double(count) / double(ScrollBarRange) : 1.0;
-            const int track = widget_ ? widget_->TrackPosition() : HIWORD(wParam);
-            const auto [para, sub] = lines.ApproxParagraphOfLine(Pos(double(track) * scale));
-            ScrollToLine({para, sub});
+        case SB_THUMBPOSITION:
+            ScrollToThumb(widget_ ? widget_->TrackPosition() : HIWORD(wParam));
             return 0;
-        }
         default:
+            ScrollByCode(LOWORD(wParam));
             return 0;
         }
-    }
-    case WM_MOUSEWHEEL: {
-        const auto delta = std::int16_t(HIWORD(wParam));
-        ScrollLines(-Pos(delta) * 3 / 120);
+    case WM_MOUSEWHEEL:
+        ScrollLines(-Pos(std::int16_t(HIWORD(wParam))) * 3 / WHEEL_DELTA);
         return 0;
-    }
     default:
         return std::nullopt;
     }

@@ -108,7 +108,9 @@ private:
     bool NextLine(LinePos& line) const;
     bool PreviousLine(LinePos& line) const;
     TextLayout::Line BuildLine(const LinePos& line) const;
-    Pos ScrollLines(Pos delta); // returns how many lines it moved
+    Pos ScrollLines(Pos delta);        // returns how many lines it moved
+    LRESULT ScrollByCode(WPARAM code); // SB_LINEUP ... SB_PAGEDOWN, answered as EM_SCROLL
+    void ScrollToThumb(int track);
     void ScrollToLine(const LinePos& line);
     void ScrollToShow(Pos pos);
     bool EndVisible() const;

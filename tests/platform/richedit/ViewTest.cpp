@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
+#include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 #include <QWidget>
@@ -630,6 +631,39 @@ TEST_F(ViewTest, RedrawOffPaintsNothingUntilTurnedOnAndInvalidated) {
     Send(WM_SETREDRAW, TRUE);
     InvalidateRect(edit_, nullptr, TRUE);
     EXPECT_GT(CountColor(Grab(), green), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The scroll bar's actions come back to the window as WM_VSCROLL, and the bar follows.
+TEST_F(ViewTest, TheScrollBarScrollsThroughTheWindow) {
+    Make(300, 100, WS_VSCROLL | ES_DISABLENOSCROLL);
+    std::u16string text;
+    for (int p = 0; p < 100; ++p) {
+        text += u"line\r";
+    }
+    SetText(text);
+    Grab(); // a paint brings the bar up to date
+    auto* bar = Widget()->findChild<QScrollBar*>();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 100);
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(FirstVisible(), 1);
+    bar->setSliderDown(true);
+    bar->setSliderPosition(40);
+    bar->setSliderDown(false);
+    EXPECT_EQ(FirstVisible(), 40);
+    Grab();
+    EXPECT_EQ(bar->value(), 40);
+    Send(WM_VSCROLL, SB_BOTTOM);
+    const LRESULT bottom = FirstVisible();
+    const auto page = -LRESULT(std::int16_t(LOWORD(Send(EM_SCROLL, SB_PAGEUP))));
+    EXPECT_EQ(bottom, LineCount() - page); // the last line is the bottom one in view
+    Send(WM_VSCROLL, SB_TOP);
+    EXPECT_EQ(FirstVisible(), 0);
 }
 
 } // namespace
