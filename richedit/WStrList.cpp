@@ -250,6 +250,9 @@ bool TWideStrings::Equals(TWideStrings* Other) const {
 }
 
 void TWideStrings::Assign(TPersistent* Source) {
+    if (Source == this) {
+        return; // emptying first would lose the very lines to copy
+    }
     if (auto* wide = dynamic_cast<TWideStrings*>(Source)) {
         WithinUpdate(*this, [&] {
             Clear();

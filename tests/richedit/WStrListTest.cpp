@@ -130,6 +130,9 @@ TEST(WideStrings, AssignFromWideAndEightBitLists) {
     Fill(target, {u"old"});
     target.Assign(&source);
     EXPECT_EQ(target.Lines(), source.Lines());
+    // A list assigned to itself keeps its lines.
+    target.Assign(&target);
+    EXPECT_EQ(target.Lines(), source.Lines());
 
     TStringList narrow;
     TObject object;
