@@ -2,6 +2,7 @@
 // appended text, painting, and input through real (synthesized) Qt events.
 
 #include "RichEditFixture.h"
+#include "platform/richedit/RichEditControl.h"
 #include "platform/richedit/TextLayout.h"
 #include "platform/window/Window.h"
 
@@ -664,6 +665,93 @@ TEST_F(ViewTest, TheScrollBarScrollsThroughTheWindow) {
     EXPECT_EQ(bottom, LineCount() - page); // the last line is the bottom one in view
     Send(WM_VSCROLL, SB_TOP);
     EXPECT_EQ(FirstVisible(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Whatever the operator and the program do, in whatever order, the document stays sound and
+// the view's answers stay in range: keys, clicks, drags, wheel, replacements, formats,
+// resizes, scrolling, redraw off and on, painting.
+TEST_F(ViewTest, RandomUseKeepsTheControlSound) {
+    Make(300, 120, WS_VSCROLL | ES_MULTILINE | ES_SELECTIONBAR);
+    Widget()->setFocus();
+    Pump();
+    Send(EM_SETUNDOLIMIT, 50);
+    RichEditControl* control = RichEditControlOf(edit_);
+    ASSERT_NE(control, nullptr);
+    std::mt19937 rng(2024);
+    const auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    const Qt::Key keys[] = {Qt::Key_Left,   Qt::Key_Right,     Qt::Key_Up,     Qt::Key_Down,
+                            Qt::Key_Home,   Qt::Key_End,       Qt::Key_PageUp, Qt::Key_PageDown,
+                            Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_Return, Qt::Key_Tab,
+                            Qt::Key_Z,      Qt::Key_Y};
+    for (int step = 0; step < 3000; ++step) {
+        const auto length = LONG(control->Document().Length());
+        switch (pick(9)) {
+        case 0:
+            QTest::keyClicks(Widget(), pick(2) ? "0110 1" : "ab c");
+            break;
+        case 1: {
+            Qt::KeyboardModifiers modifiers;
+            if (pick(3) == 0) {
+                modifiers |= Qt::ShiftModifier;
+            }
+            if (pick(4) == 0) {
+                modifiers |= Qt::ControlModifier;
+            }
+            QTest::keyClick(Widget(), keys[pick(std::size(keys))], modifiers);
+            break;
+        }
+        case 2:
+            QTest::mouseClick(Widget(), Qt::LeftButton,
+                              pick(4) ? Qt::KeyboardModifiers() : Qt::ShiftModifier,
+                              QPoint(pick(320) - 10, pick(140) - 10));
+            break;
+        case 3:
+            QTest::mousePress(Widget(), Qt::LeftButton, {}, QPoint(pick(300), pick(120)));
+            MoveMouse(pick(300), pick(200) - 40, true);
+            QTest::mouseRelease(Widget(), Qt::LeftButton, {}, QPoint(pick(300), pick(120)));
+            break;
+        case 4: {
+            const LONG at = pick(length + 2);
+            Select(at, at + (pick(4) == 0 ? pick(30) : 0));
+            Replace(pick(3) ? Bits(pick(200), step) + (pick(2) ? u"\r" : u"") : u"x y\rz");
+            break;
+        }
+        case 5:
+            Select(pick(length + 2), pick(length + 2));
+            SetCharFormat(SCF_SELECTION, CFM_SIZE | CFM_BOLD | CFM_HIDDEN,
+                          (pick(2) ? CFE_BOLD : 0) | (pick(8) == 0 ? CFE_HIDDEN : 0),
+                          [&](CHARFORMAT2W& cf) { cf.yHeight = 120 + LONG(pick(300)); });
+            break;
+        case 6:
+            MoveWindow(edit_, 0, 0, 60 + pick(400), 40 + pick(200), TRUE);
+            break;
+        case 7:
+            Send(EM_LINESCROLL, 0, LPARAM(pick(40) - 20));
+            if (pick(10) == 0) {
+                Send(WM_SETREDRAW, pick(2));
+            }
+            break;
+        default:
+            Pump(); // lets a re-wrap step and paints run
+            if (pick(5) == 0) {
+                Grab();
+            }
+            break;
+        }
+        ASSERT_NO_THROW(control->Document().Check()) << "step " << step;
+        const CHARRANGE s = Selection();
+        ASSERT_LE(0, s.cpMin);
+        ASSERT_LE(s.cpMin, s.cpMax);
+        ASSERT_LE(s.cpMax, LONG(control->Document().Length()) + 1);
+        ASSERT_LT(FirstVisible(), LineCount()) << "step " << step;
+    }
+    Send(WM_SETREDRAW, TRUE);
+    Grab();
+    EXPECT_GT(control->Document().Length(), 1000) << "the run should have built up some text";
 }
 
 } // namespace
