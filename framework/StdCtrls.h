@@ -26,7 +26,7 @@ public:
     // Whether the user changed the text since it was last set (kept across re-creation).
     bool Modified() const;
     void SetModified(bool Value);
-    void Clear() { SetText(""); }
+    virtual void Clear() { SetText(""); }
 
     TNotifyEvent OnChange;
 

@@ -146,6 +146,12 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL /*erase*/) {
             : all;
     if (area.isEmpty())
         return TRUE;
+    // Within a paint that has not begun drawing, what the paint covers anyway joins it, as
+    // the platform's update region grows before BeginPaint takes it: asking Qt for another
+    // paint there would repaint for ever.
+    if (const windowing::PaintFrame* frame = windowing::ActivePaintFrame(hwnd);
+        frame && !frame->validated && frame->rect.contains(area))
+        return TRUE;
     // Kept for GetUpdateRect: Qt has the region too, but does not tell what is waiting.
     record->pendingUpdate |= area;
     if (record->widget)

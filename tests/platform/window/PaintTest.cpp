@@ -181,3 +181,27 @@ TEST(DeviceContexts, APrintedPageHasItsPaperSizeAndPrintableOffsets) {
     EXPECT_EQ(GetDeviceCaps(none, PHYSICALWIDTH), 0);
     DeleteDC(none);
 }
+
+// A handler that invalidates part of what it is about to paint, before BeginPaint, adds it to
+// this paint as the platform does; it does not ask for another paint (for ever).
+TEST(UpdateRegion, InvalidatingWithinAPaintBeforeItBeginsJoinsThatPaint) {
+    Host top(new QWidget, QRect(0, 0, 200, 150));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(top.widget()));
+    Host host(new QWidget, QRect(10, 10, 100, 80), top.hwnd());
+    testsupport::PumpPending(std::chrono::milliseconds(50));
+    host.recorder.handle = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+        if (m != WM_PAINT)
+            return std::nullopt;
+        const RECT strip{97, 0, 100, 80};
+        InvalidateRect(h, &strip, TRUE);
+        PAINTSTRUCT ps{};
+        BeginPaint(h, &ps);
+        EndPaint(h, &ps);
+        return 0;
+    };
+    host.recorder.seen.clear();
+    InvalidateRect(host.hwnd(), nullptr, TRUE);
+    testsupport::PumpPending(std::chrono::milliseconds(100));
+    EXPECT_EQ(host.recorder.Count(WM_PAINT), 1u);
+    EXPECT_FALSE(GetUpdateRect(host.hwnd(), nullptr, FALSE));
+}
