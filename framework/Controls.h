@@ -39,6 +39,8 @@ inline constexpr UINT CM_PARENTCOLORCHANGED = CM_BASE + 9;
 inline constexpr UINT CM_SHOWHINTCHANGED = CM_BASE + 11;
 inline constexpr UINT CM_PARENTSHOWHINTCHANGED = CM_BASE + 12;
 inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 16;
+// The text of a control changed as a whole (a line list ended its update).
+inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 // Notifications a parent window receives from a child window are passed back to the child
 // control as CN_BASE + the message (WM_COMMAND -> CN_COMMAND), so each control handles its own.
 inline constexpr UINT CN_BASE = 0xBC00;

@@ -347,6 +347,8 @@ void TCustomEdit::WndProc(TMessage& Message) {
             Change();
         return;
     }
+    if (Message.Msg == CM_TEXTCHANGED && !FCreating)
+        Change();
     TWinControl::WndProc(Message);
 }
 

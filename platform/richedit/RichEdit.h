@@ -73,9 +73,6 @@ inline constexpr UINT EM_GETTEXTLENGTHEX = WM_USER + 95;
 inline constexpr UINT EM_SETLANGOPTIONS = WM_USER + 120;
 inline constexpr UINT EM_GETLANGOPTIONS = WM_USER + 121;
 
-// Private to the framework: the "text changed" notice a line list passes on.
-inline constexpr UINT CM_TEXTCHANGED = 0xB012;
-
 // --- notifications -----------------------------------------------------------------------
 inline constexpr UINT EN_SETFOCUS = 0x0100;
 inline constexpr UINT EN_KILLFOCUS = 0x0200;

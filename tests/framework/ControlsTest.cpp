@@ -134,6 +134,18 @@ TEST(WindowedControls, ChangesAndClicksComeBackAsEvents) {
     EXPECT_EQ(clicks, 1);
 }
 
+// A list of an edit's lines ends its update with a text-changed notice: one change for all.
+TEST(WindowedControls, TextChangedNoticeIsOneChange) {
+    Shown s;
+    auto* memo = new TMemo(s.form.get());
+    memo->SetParent(s.form.get());
+    int changes = 0;
+    memo->OnChange = [&](TObject*) { ++changes; };
+    s.Show();
+    memo->Perform(CM_TEXTCHANGED, 0, 0);
+    EXPECT_EQ(changes, 1);
+}
+
 TEST(WindowedControls, RealTypingAndClicksPassThroughTheWindowsUnchanged) {
     Shown s;
     auto* edit = new TEdit(s.form.get());
