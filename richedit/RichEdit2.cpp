@@ -84,8 +84,14 @@ TCustomRichEdit20::TCustomRichEdit20(TComponent* AOwner) : TCustomMemo(AOwner) {
 }
 
 TCustomRichEdit20::~TCustomRichEdit20() {
-    // The window goes first, while the lists and attributes it may call back into exist.
-    DestroyHandle();
+    // The window goes first, while the lists and attributes it may call back into exist;
+    // its content goes with it (nothing will re-create it).
+    FDestroying = true;
+    try {
+        DestroyHandle();
+    } catch (...) {
+        // A destructor must not throw; the window is gone either way.
+    }
 }
 
 // --- properties ------------------------------------------------------------------------------
@@ -359,7 +365,7 @@ void TCustomRichEdit20::CreateWnd() {
 }
 
 void TCustomRichEdit20::DestroyWnd() {
-    if (HandleAllocated()) {
+    if (HandleAllocated() && !FDestroying) {
         // The text and its formats live in the window only: keep them for the next one.
         auto saved = std::make_unique<TMemoryStream>();
         const std::uint8_t designing = ComponentState().Contains(csDesigning) ? 1 : 0;

@@ -445,6 +445,7 @@ private:
     bool FAutoVerbMenu = true;
     bool FIncludeOLE = false;
     bool FAllowInPlace = false;
+    bool FDestroying = false; // the window goes for good: no content to keep
 };
 
 // The control with its properties published for form data.

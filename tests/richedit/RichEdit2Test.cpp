@@ -147,6 +147,20 @@ TEST_F(RichEditControlTest, ReCreatingTheWindowKeepsTextAndFormats) {
     EXPECT_EQ(edit_->Lines()->Get(0), "plain");
 }
 
+// Re-creation keeps the content by saving it; a control that goes away for good saves
+// nothing (a day of capture would be serialised only to be thrown away).
+TEST_F(RichEditControlTest, OnlyARecreatedWindowSavesItsContent) {
+    int saves = 0;
+    edit_->OnSaveProgress = [&](TObject*, int, int) { ++saves; };
+    edit_->Lines()->Add("content");
+    edit_->SetHideScrollBars(!edit_->HideScrollBars());
+    EXPECT_GT(saves, 0);
+    saves = 0;
+    delete edit_;
+    edit_ = nullptr;
+    EXPECT_EQ(saves, 0);
+}
+
 TEST_F(RichEditControlTest, PrintingPutsEveryCharacterOnPagesOnce) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
