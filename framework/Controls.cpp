@@ -270,6 +270,22 @@ bool TControl::EffectiveShowHint() const {
     return FShowHint;
 }
 
+void TControl::SetBiDiMode(TBiDiMode Value) {
+    if (Value == FBiDiMode) {
+        return;
+    }
+    FBiDiMode = Value;
+    Perform(CM_BIDIMODECHANGED, 0, 0);
+}
+
+bool TControl::UseRightToLeftAlignment() const {
+    // Arabic, Hebrew, Urdu and Farsi systems read right to left.
+    const WORD primary = PRIMARYLANGID(LANGID(GetSystemDefaultLCID() & 0xFFFF));
+    const bool middleEast =
+        primary == 0x01 || primary == 0x0D || primary == 0x20 || primary == 0x29;
+    return middleEast && FBiDiMode == bdRightToLeft;
+}
+
 void TControl::SetPopupMenu(TPopupMenu* Value) {
     if (FPopupMenu)
         FPopupMenu->RemoveFreeNotification(this);

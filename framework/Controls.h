@@ -41,6 +41,7 @@ inline constexpr UINT CM_PARENTSHOWHINTCHANGED = CM_BASE + 12;
 inline constexpr UINT CM_VISIBLECHANGED = CM_BASE + 16;
 // The text of a control changed as a whole (a line list ended its update).
 inline constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
+inline constexpr UINT CM_BIDIMODECHANGED = CM_BASE + 60;
 // Notifications a parent window receives from a child window are passed back to the child
 // control as CN_BASE + the message (WM_COMMAND -> CN_COMMAND), so each control handles its own.
 inline constexpr UINT CN_BASE = 0xBC00;
@@ -63,6 +64,15 @@ using TAnchors = TSet<TAnchorKind>;
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 using enum TAlignment;
+
+// Reading order and alignment for right-to-left languages.
+enum class TBiDiMode {
+    bdLeftToRight,
+    bdRightToLeft,
+    bdRightToLeftNoAlign,
+    bdRightToLeftReadingOnly
+};
+using enum TBiDiMode;
 
 // The border of a form; controls use bsNone and bsSingle only.
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -133,6 +143,12 @@ public:
     bool ParentShowHint() const { return FParentShowHint; }
     void SetParentShowHint(bool Value);
 
+    TBiDiMode BiDiMode() const { return FBiDiMode; }
+    // Stores the mode and tells the control (CM_BIDIMODECHANGED).
+    void SetBiDiMode(TBiDiMode Value);
+    // Whether left and right swap: right to left, on a system whose locale reads that way.
+    bool UseRightToLeftAlignment() const;
+
     TPopupMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(TPopupMenu* Value);
     TCursor Cursor() const { return FCursor; }
@@ -196,6 +212,7 @@ protected:
     bool FParentShowHint = true;
     TPopupMenu* FPopupMenu = nullptr;
     TCursor FCursor = crDefault;
+    TBiDiMode FBiDiMode = bdLeftToRight;
     std::string FText;
 
 private:

@@ -502,6 +502,9 @@ const TClassRegistrar<TRichEdit20> registrar(
     {Enum<TRichEdit20>("AutoURLDetect", &TCustomRichEdit20::AutoURLDetect,
                        &TCustomRichEdit20::SetAutoURLDetect, {"adNone", "adDefault", "adExtended"},
                        NoDefault),
+     Enum<TRichEdit20>(
+         "BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode,
+         {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"}, 0),
      Boolean<TRichEdit20>("HideScrollBars", &TCustomRichEdit20::HideScrollBars,
                           &TCustomRichEdit20::SetHideScrollBars, 1),
      Boolean<TRichEdit20>("HideSelection", &TCustomRichEdit20::HideSelection,

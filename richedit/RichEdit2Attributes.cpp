@@ -458,9 +458,14 @@ void TParaAttributes20::GetAttributes(PARAFORMAT& Format) const {
 
 void TParaAttributes20::SetAttributes(PARAFORMAT& Format) {
     // Paragraph formats are only kept by the window, so a write makes sure there is one.
-    // Left and right would swap here for a right-to-left layout; the framework has no
-    // bidirectional mode, so every control is laid out left to right and nothing is mirrored.
     FRichEdit->HandleNeeded();
+    if (FRichEdit->UseRightToLeftAlignment() && (Format.dwMask & PFM_ALIGNMENT)) {
+        if (Format.wAlignment == PFA_LEFT) {
+            Format.wAlignment = PFA_RIGHT;
+        } else if (Format.wAlignment == PFA_RIGHT) {
+            Format.wAlignment = PFA_LEFT;
+        }
+    }
     SendMessage(FRichEdit->Handle(), EM_SETPARAFORMAT, 0, AsLParam(&Format));
 }
 

@@ -64,6 +64,16 @@ void TCustomRichEdit20::WndProc(TMessage& Message) {
         TCustomMemo::WndProc(Message);
         SendMessage(Handle(), EM_SETBKGNDCOLOR, 0, LPARAM(ColorToRGB(Color())));
         return;
+    case CM_BIDIMODECHANGED: {
+        HandleNeeded();
+        TCustomMemo::WndProc(Message);
+        PARAFORMAT2 format{};
+        format.cbSize = sizeof format;
+        format.dwMask = PFM_ALIGNMENT;
+        format.wAlignment = WORD(int(Alignment()) + 1);
+        ParagraphAttributes()->SetFormat2(format);
+        return;
+    }
     case WM_SETCURSOR:
         HandleSetCursor(Message);
         return;

@@ -169,3 +169,21 @@ TEST_F(RichEditControlTest, NothingIsPaintedWhileRedrawIsLocked) {
 }
 
 } // namespace
+
+namespace {
+
+// A change of reading order sets the selection's paragraphs to the control's alignment.
+TEST_F(RichEditControlTest, ABidirectionalModeChangeSetsTheParagraphAlignment) {
+    edit_->SetAlignment(taCenter);
+    edit_->Lines()->Add("centred");
+    PARAFORMAT2 format{};
+    format.cbSize = sizeof format;
+    Send(EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(format.wAlignment, PFA_LEFT); // the platform's paragraphs start out left
+    edit_->SetBiDiMode(bdRightToLeft);
+    Send(EM_GETPARAFORMAT, 0, reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(format.wAlignment, PFA_CENTER);
+    EXPECT_EQ(edit_->BiDiMode(), bdRightToLeft);
+}
+
+} // namespace
