@@ -166,11 +166,19 @@ ConnectStart StartConnect(int fd, std::uint32_t addr, std::uint16_t port, int& e
     return ConnectStart::Failed;
 }
 
-int ConnectOutcome(int fd) {
+int ConnectOutcome(int fd, int& lateReset) {
+    lateReset = 0;
     int value = 0;
     socklen_t length = sizeof value;
     if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &value, &length) < 0)
         return LastError();
+    // A reset during the handshake is ECONNREFUSED; ECONNRESET (EPIPE after the peer's FIN)
+    // only comes for a connection that had been established. Reading SO_ERROR took the
+    // kernel's one report of it, so it is handed on.
+    if (value == ECONNRESET || value == EPIPE) {
+        lateReset = WsaErrorFromErrno(value);
+        return 0;
+    }
     return WsaErrorFromErrno(value);
 }
 
@@ -180,7 +188,8 @@ void AbortConnect(int fd) {
     ::connect(fd, &sa, sizeof sa);
 }
 
-int ConnectAndWait(int fd, std::uint32_t addr, std::uint16_t port, int timeoutMs) {
+int ConnectAndWait(int fd, std::uint32_t addr, std::uint16_t port, int timeoutMs, int& lateReset) {
+    lateReset = 0;
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0)
         return LastError();
@@ -200,7 +209,7 @@ int ConnectAndWait(int fd, std::uint32_t addr, std::uint16_t port, int timeoutMs
             AbortConnect(fd);
             error = WsaErrorFromErrno(ETIMEDOUT);
         } else {
-            error = ConnectOutcome(fd);
+            error = ConnectOutcome(fd, lateReset);
         }
     }
     ::fcntl(fd, F_SETFL, flags);

@@ -19,12 +19,15 @@ int SetNonBlocking(int fd, bool on);
 enum class ConnectStart { Connected, Pending, Failed };
 // Starts a non-blocking connect to addr:port (both in network order).
 ConnectStart StartConnect(int fd, std::uint32_t addr, std::uint16_t port, int& error);
-// The outcome of a finished non-blocking connect (SO_ERROR, mapped).
-int ConnectOutcome(int fd);
+// The outcome of a finished non-blocking connect (SO_ERROR, mapped). A peer that accepted and
+// reset at once leaves the reset in place of the outcome; the handshake did complete, so that
+// is success (0) with the reset in lateReset, for the close that follows. 0 in lateReset else.
+int ConnectOutcome(int fd, int& lateReset);
 // Gives up a pending attempt so the kernel stops retrying.
 void AbortConnect(int fd);
-// Connects and waits at most timeoutMs; the socket's blocking mode is kept.
-int ConnectAndWait(int fd, std::uint32_t addr, std::uint16_t port, int timeoutMs);
+// Connects and waits at most timeoutMs; the socket's blocking mode is kept. lateReset as for
+// ConnectOutcome.
+int ConnectAndWait(int fd, std::uint32_t addr, std::uint16_t port, int timeoutMs, int& lateReset);
 
 // Returns bytes read, or -1 with error set.
 long Receive(int fd, char* buffer, long length, int flags, int& error);

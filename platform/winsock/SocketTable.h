@@ -32,6 +32,9 @@ struct SocketRecord {
     bool readArmed = true;   // FD_READ may be posted (re-armed by recv)
     bool peerClosed = false; // end of stream or a reset was seen
     int closeError = 0;      // the error that goes with FD_CLOSE
+    // A reset the kernel has already reported once (as the connect's outcome, or to a recv):
+    // the end of stream that follows is that reset, not an orderly close.
+    int resetSeen = 0;
     bool closeReported = false;
 
     std::unique_ptr<QSocketNotifier> readNotifier;

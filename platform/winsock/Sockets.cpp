@@ -62,6 +62,27 @@ void UpdateReadNotifier(SocketRecord& rec) {
     rec.readNotifier->setEnabled(wanted);
 }
 
+// The error FD_CLOSE carries for a failure that ended an established connection.
+int CloseErrorFor(int error) {
+    return error == WSAETIMEDOUT ? WSAECONNABORTED : error;
+}
+
+// Whether a recv failure is the end of the connection (the kernel reports it only once).
+bool EndsConnection(int error) {
+    switch (error) {
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+    case WSAETIMEDOUT:
+    case WSAENETDOWN:
+    case WSAENETRESET:
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void ReportClose(SOCKET s, SocketRecord& rec) {
     if (rec.peerClosed && !rec.closeReported && (rec.events & FD_CLOSE)) {
         rec.closeReported = true;
@@ -85,13 +106,13 @@ void OnReadable(SOCKET s) {
         break;
     case posixsock::ReadState::EndOfStream:
         rec->peerClosed = true;
-        rec->closeError = 0;
+        rec->closeError = rec->resetSeen;
         ReportClose(s, *rec);
         break;
     case posixsock::ReadState::Failed:
         rec->peerClosed = true;
         // A connection that timed out while established is reported as aborted.
-        rec->closeError = error == WSAETIMEDOUT ? WSAECONNABORTED : error;
+        rec->closeError = CloseErrorFor(error);
         ReportClose(s, *rec);
         break;
     case posixsock::ReadState::Nothing:
@@ -120,9 +141,12 @@ void OnWritable(SOCKET s) {
     SocketRecord* rec = Find(s);
     if (!rec)
         return;
-    if (rec->connect == ConnectState::Pending)
-        FinishConnect(s, *rec, posixsock::ConnectOutcome(rec->fd));
-    else if (rec->writeNotifier)
+    if (rec->connect == ConnectState::Pending) {
+        // A reset that came right after the accept is reported by the read side, after
+        // FD_CONNECT and after any data that arrived before it.
+        const int error = posixsock::ConnectOutcome(rec->fd, rec->resetSeen);
+        FinishConnect(s, *rec, error);
+    } else if (rec->writeNotifier)
         rec->writeNotifier->setEnabled(false);
 }
 
@@ -270,9 +294,10 @@ int connect(SOCKET s, const SOCKADDR* name, int namelen) {
     if (error != 0)
         return Fail(error);
 
+    rec->resetSeen = 0;
     if (!rec->nonBlocking) {
         error = posixsock::ConnectAndWait(rec->fd, target.sin_addr.s_addr, target.sin_port,
-                                          static_cast<int>(connectTimeout.count()));
+                                          static_cast<int>(connectTimeout.count()), rec->resetSeen);
         if (error != 0) {
             rec->connect = ConnectState::Failed;
             return Fail(error);
@@ -319,6 +344,8 @@ int recv(SOCKET s, char* buf, int len, int flags) {
     const long n = posixsock::Receive(rec->fd, buf, len, (flags & kMsgPeek) ? 0x2 : 0, error);
     // A recv re-arms FD_READ whatever its outcome.
     rec->readArmed = true;
+    if (n < 0 && EndsConnection(error))
+        rec->resetSeen = CloseErrorFor(error);
     UpdateReadNotifier(*rec);
     if (n < 0)
         return Fail(error);

@@ -101,6 +101,57 @@ TEST_F(ClientSocket, ResetWithTheCodeLeftRaisesTheAsynchronousError) {
     EXPECT_EQ(shown, (Log{"Asynchronous socket error 10054"}));
 }
 
+// However soon the station resets, the owner hears of a connection and then of its reset; an
+// error handler that closes (as the monitor's does) then gets the disconnect event.
+TEST_F(ClientSocket, ResetRightAfterTheAcceptIsReportedLikeAResetMidStream) {
+    client->OnError = [this](TObject*, TCustomWinSocket* Socket, TErrorEvent ErrorEvent,
+                             int& ErrorCode) {
+        log.push_back("error " + std::to_string(static_cast<int>(ErrorEvent)) + " " +
+                      std::to_string(ErrorCode));
+        ErrorCode = 0;
+        Socket->CloseConnection();
+    };
+    for (const bool atOnce : {false, true}) {
+        SCOPED_TRACE(atOnce ? "right after the accept" : "mid-stream");
+        log.clear();
+        loopback::Server server;
+        ConnectTo(server.Port());
+        if (!atOnce) {
+            ASSERT_TRUE(WaitForLog("write"));
+        }
+        ASSERT_TRUE(server.Accept());
+        server.Reset();
+        ASSERT_TRUE(WaitForLog("disconnect"));
+        testsupport::PumpPending();
+        EXPECT_EQ(log,
+                  (Log{"lookup", "connecting", "connect", "write", "error 4 10054", "disconnect"}));
+        EXPECT_FALSE(client->Active());
+        EXPECT_EQ(client->WinSocket()->SocketHandle(), INVALID_SOCKET);
+        EXPECT_TRUE(shown.empty());
+    }
+}
+
+TEST_F(ClientSocket, ResetRightAfterTheAcceptDeliversTheDataBeforeItThenRaises) {
+    loopback::Server server;
+    client->OnRead = [this](TObject*, TCustomWinSocket* Socket) {
+        char buffer[64];
+        const int n = Socket->ReceiveBytes(buffer, sizeof buffer);
+        log.push_back("read " + std::string(buffer, n > 0 ? n : 0));
+    };
+    LogErrors();
+    ConnectTo(server.Port());
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(server.Send("0110"));
+    server.Reset();
+    ASSERT_TRUE(WaitForLog("shown"));
+    testsupport::PumpPending();
+    EXPECT_EQ(log, (Log{"lookup", "connecting", "connect", "write", "read 0110", "error 4 10054",
+                        "shown"}));
+    EXPECT_EQ(shown, (Log{"Asynchronous socket error 10054"}));
+    // As for a reset mid-stream: the raised error leaves the connection to its owner.
+    EXPECT_TRUE(client->Active());
+}
+
 TEST_F(ClientSocket, NoAddressIsRaisedOutOfTheSetterAfterTheDisconnectEvent) {
     client->SetPort(1236);
     try {

@@ -117,6 +117,90 @@ TEST_F(Notifications, ResetByThePeerGivesCloseWithConnectionReset) {
     EXPECT_EQ(recorder.Count(FD_CLOSE), 1);
 }
 
+// The station accepts and resets before the event loop has looked at the attempt: Linux then
+// gives the reset as the connect's outcome, but the handshake had completed.
+TEST_F(Notifications, ResetRightAfterTheAcceptIsAConnectionThatCloses) {
+    loopback::Server server;
+    SOCKET s = StartConnect(server.Port());
+    ASSERT_TRUE(server.Accept());
+    server.Reset();
+    ASSERT_TRUE(WaitFor(FD_CLOSE));
+    testsupport::PumpPending();
+    EXPECT_EQ(recorder.Events(), (std::vector<WORD>{FD_CONNECT, FD_WRITE, FD_CLOSE}));
+    EXPECT_EQ(recorder.messages.at(0).high, 0);
+    EXPECT_EQ(recorder.messages.back().high, WSAECONNRESET);
+    for (const auto& m : recorder.messages)
+        EXPECT_EQ(m.wParam, s);
+    // Connected, so a receive is no longer refused as on a socket that never connected.
+    char c;
+    EXPECT_NE(recv(s, &c, 1, 0), SOCKET_ERROR);
+}
+
+TEST_F(Notifications, DataSentBeforeAResetRightAfterTheAcceptIsReadFirst) {
+    loopback::Server server;
+    SOCKET s = StartConnect(server.Port());
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(server.Send("0110"));
+    server.Reset();
+    std::string received;
+    recorder.onMessage = [&](const Received& m) {
+        if (m.low != FD_READ)
+            return;
+        char buffer[16];
+        const int n = recv(s, buffer, sizeof buffer, 0);
+        if (n > 0)
+            received.append(buffer, n);
+    };
+    ASSERT_TRUE(WaitFor(FD_CLOSE));
+    testsupport::PumpPending();
+    EXPECT_EQ(received, "0110");
+    EXPECT_EQ(recorder.Events(), (std::vector<WORD>{FD_CONNECT, FD_WRITE, FD_READ, FD_CLOSE}));
+    EXPECT_EQ(recorder.messages.at(0).high, 0);
+    EXPECT_EQ(recorder.messages.back().high, WSAECONNRESET);
+}
+
+// A receive that meets the reset takes the kernel's only report of it; the close that follows
+// must still say the connection was reset, not closed in order.
+TEST_F(Notifications, ResetMetByAReceiveIsStillTheCloseError) {
+    loopback::Server server;
+    SOCKET s = StartConnect(server.Port());
+    ASSERT_TRUE(WaitFor(FD_WRITE));
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(server.Send("01"));
+    server.Reset();
+    ASSERT_TRUE(WaitFor(FD_READ));
+    char buffer[16];
+    EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), 2);
+    // The reset is normally here by now; if not, the read side meets it instead.
+    const int second = recv(s, buffer, sizeof buffer, 0);
+    const int secondError = WSAGetLastError();
+    if (second == SOCKET_ERROR && secondError != WSAEWOULDBLOCK) {
+        EXPECT_EQ(secondError, WSAECONNRESET);
+    }
+    ASSERT_TRUE(WaitFor(FD_CLOSE));
+    testsupport::PumpPending();
+    EXPECT_EQ(recorder.Count(FD_CLOSE), 1);
+    EXPECT_EQ(recorder.messages.back().high, WSAECONNRESET);
+}
+
+TEST_F(Notifications, RefusedConnectIsNeverFollowedByAClose) {
+    const u_short port = loopback::UnusedPort();
+    StartConnect(port);
+    ASSERT_TRUE(WaitFor(FD_CONNECT));
+    // A socket that connects afterwards marks the point by which a stray close would be here.
+    loopback::Server sentinel;
+    SOCKET later = StartConnect(sentinel.Port());
+    ASSERT_TRUE(testsupport::PumpUntil([&] {
+        for (const auto& m : recorder.messages)
+            if (m.wParam == later && m.low == FD_WRITE)
+                return true;
+        return false;
+    }));
+    EXPECT_EQ(recorder.messages.at(0).high, WSAECONNREFUSED);
+    EXPECT_EQ(recorder.Count(FD_CONNECT), 2);
+    EXPECT_EQ(recorder.Count(FD_CLOSE), 0);
+}
+
 TEST_F(Notifications, UnansweredConnectTimesOut) {
     // A listener whose backlog is full drops further connection requests unanswered.
     loopback::Server server(0);
