@@ -1,0 +1,42 @@
+#pragma once
+// The station simulator's command line: what to send, how fast, and how to end.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace station {
+
+enum class Pattern { Counter, Random, File };
+
+// What the station does once its data has ended: close in order, reset, or keep the
+// connection open and send nothing more until the monitor leaves.
+enum class EndMode { Close, Reset, Stay };
+
+struct Options {
+    int port = 1236; // 0: any free port
+    Pattern pattern = Pattern::Counter;
+    std::uint32_t seed = 1236;
+    std::string file;
+    std::size_t block = 64;
+    std::uint64_t rate = 256;           // bytes per second
+    bool asFastAsPossible = false;      // ignores rate
+    std::optional<std::uint64_t> bytes; // end after this many bytes; none: endless (or file's end)
+    EndMode end = EndMode::Close;
+    bool once = false;
+    bool help = false;
+};
+
+// A command line the simulator refuses; the text says why.
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Throws UsageError for anything unknown, malformed, out of range or contradictory.
+Options ParseOptions(int argc, const char* const* argv);
+
+std::string HelpText(const std::string& program);
+
+} // namespace station
