@@ -6,14 +6,35 @@
 
 void RegisterFrameworkClasses(TClassRegistry& Registry); // RegisterClasses.cpp
 
+namespace {
+// Tables queued and not yet taken, oldest first. On the heap behind a constant-initialised
+// pointer, so a registrar in a unit initialised before this one finds it ready, and no unit's
+// initialisation writes into another unit's globals.
+constinit std::vector<TClassInfo>* gQueued = nullptr;
+} // namespace
+
+void TClassRegistry::Queue(TClassInfo Info) {
+    if (!gQueued)
+        gQueued = new std::vector<TClassInfo>;
+    gQueued->push_back(std::move(Info));
+}
+
+TClassRegistry::TClassRegistry() {
+    RegisterFrameworkClasses(*this);
+}
+
 TClassRegistry& TClassRegistry::Instance() {
     static TClassRegistry registry;
-    static const bool framework = [] {
-        RegisterFrameworkClasses(registry);
-        return true;
-    }();
-    (void)framework;
+    registry.TakeQueued();
     return registry;
+}
+
+void TClassRegistry::TakeQueued() {
+    if (!gQueued)
+        return;
+    const std::unique_ptr<std::vector<TClassInfo>> queued(std::exchange(gQueued, nullptr));
+    for (TClassInfo& info : *queued)
+        Register(std::move(info));
 }
 
 void TClassRegistry::Register(TClassInfo Info) {

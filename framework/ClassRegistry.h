@@ -5,8 +5,10 @@
 // parent's come first.
 //
 // Registering a class (do it once, before form data that names the class is read; the usual
-// place is a function your unit calls at start-up, or a static TClassRegistrar in the .cpp
-// file that defines the class's constructor, so it is linked in whenever the class is used):
+// place is a static TClassRegistrar in the .cpp file that defines the class's constructor, so
+// it is linked in whenever the class is used). A registrar only queues its table; the registry
+// takes the queue on its next use, after the framework's own classes. So registrars may sit in
+// any unit, linked in any order, and nothing they run depends on another unit's globals:
 //
 //   static const TClassRegistrar<TClientSocket> registrar(
 //       "TClientSocket", "TComponent",
@@ -105,8 +107,12 @@ struct TClassInfo {
 
 class TClassRegistry {
 public:
-    // The registry, with the framework's own classes registered.
+    // The registry, with the framework's own classes registered, then every queued registrar's
+    // in the order they ran. Built on first use, so it is safe to call at any time.
     static TClassRegistry& Instance();
+    // Queues a table for the registry's next use, without touching the registry or anything
+    // outside this call: safe while units are being initialised, whatever their order.
+    static void Queue(TClassInfo Info);
 
     // Registers a class; a second registration of the same name replaces the first.
     void Register(TClassInfo Info);
@@ -119,7 +125,8 @@ public:
     const TPropInfo* FindProperty(const TClassInfo* Info, const std::string& Name) const;
 
 private:
-    TClassRegistry() = default;
+    TClassRegistry();
+    void TakeQueued();
     int Depth(const TClassInfo* Info) const;
     std::vector<std::unique_ptr<TClassInfo>> FClasses;
 };
@@ -300,16 +307,18 @@ TClassInfo PersistentClass(std::string Name, std::string ParentName,
     return info;
 }
 
+// Static registrars run while the program's units are being initialised, in an order the
+// linker picks, so they only queue their tables (see TClassRegistry::Queue).
 template <class T> struct TClassRegistrar {
     TClassRegistrar(std::string Name, std::string ParentName, std::vector<TPropInfo> Properties) {
-        TClassRegistry::Instance().Register(
+        TClassRegistry::Queue(
             ComponentClass<T>(std::move(Name), std::move(ParentName), std::move(Properties)));
     }
 };
 template <class T> struct TPersistentRegistrar {
     TPersistentRegistrar(std::string Name, std::string ParentName,
                          std::vector<TPropInfo> Properties) {
-        TClassRegistry::Instance().Register(
+        TClassRegistry::Queue(
             PersistentClass<T>(std::move(Name), std::move(ParentName), std::move(Properties)));
     }
 };

@@ -8,26 +8,38 @@
 #include "framework/StdCtrls.h"
 #include "framework/Strings.h"
 
+#include <cstddef>
+#include <iterator>
+#include <string>
+#include <vector>
+
 using namespace published;
 
 namespace {
 
-const std::vector<std::string> kAnchorNames = {"akLeft", "akTop", "akRight", "akBottom"};
-const std::vector<std::string> kAlignmentNames = {"taLeftJustify", "taRightJustify", "taCenter"};
-const std::vector<std::string> kBorderStyleNames = {"bsNone",   "bsSingle",     "bsSizeable",
-                                                    "bsDialog", "bsToolWindow", "bsSizeToolWin"};
-const std::vector<std::string> kOpenOptionNames = {
+// Value names shared by several classes' tables. Constant arrays, not strings built at start-up:
+// the registry may be built while units are still being initialised, before this unit's
+// dynamic globals would exist.
+constexpr const char* kAnchorNames[] = {"akLeft", "akTop", "akRight", "akBottom"};
+constexpr const char* kAlignmentNames[] = {"taLeftJustify", "taRightJustify", "taCenter"};
+constexpr const char* kBorderStyleNames[] = {"bsNone",   "bsSingle",     "bsSizeable",
+                                             "bsDialog", "bsToolWindow", "bsSizeToolWin"};
+constexpr const char* kOpenOptionNames[] = {
     "ofReadOnly",         "ofOverwritePrompt",    "ofHideReadOnly",        "ofNoChangeDir",
     "ofShowHelp",         "ofNoValidate",         "ofAllowMultiSelect",    "ofExtensionDifferent",
     "ofPathMustExist",    "ofFileMustExist",      "ofCreatePrompt",        "ofShareAware",
     "ofNoReadOnlyReturn", "ofNoTestFileCreate",   "ofNoNetworkButton",     "ofNoLongNames",
     "ofOldStyleDialog",   "ofNoDereferenceLinks", "ofEnableIncludeNotify", "ofEnableSizing",
     "ofDontAddToRecent",  "ofForceShowHidden"};
-const std::vector<std::string> kFontDialogOptionNames = {
+constexpr const char* kFontDialogOptionNames[] = {
     "fdAnsiOnly",       "fdTrueTypeOnly", "fdEffects",       "fdFixedPitchOnly",
     "fdForceFontExist", "fdNoFaceSel",    "fdNoOEMFonts",    "fdNoSimulations",
     "fdNoSizeSel",      "fdNoStyleSel",   "fdNoVectorFonts", "fdShowHelp",
     "fdWysiwyg",        "fdLimitSize",    "fdScalableOnly",  "fdApplyButton"};
+
+template <std::size_t N> std::vector<std::string> Names(const char* const (&Table)[N]) {
+    return {std::begin(Table), std::end(Table)};
+}
 
 constexpr long long Bits(std::uint32_t b) {
     return static_cast<long long>(b);
@@ -68,7 +80,7 @@ void RegisterControls(TClassRegistry& r) {
          Integer<TControl>("Top", &TControl::Top, &TControl::SetTop, NoDefault),
          Integer<TControl>("Width", &TControl::Width, &TControl::SetWidth, NoDefault),
          Integer<TControl>("Height", &TControl::Height, &TControl::SetHeight, NoDefault),
-         Set<TControl>("Anchors", &TControl::Anchors, &TControl::SetAnchors, kAnchorNames,
+         Set<TControl>("Anchors", &TControl::Anchors, &TControl::SetAnchors, Names(kAnchorNames),
                        Bits(TAnchors{akLeft, akTop}.Bits())),
          Color<TControl>("Color", &TControl::Color, &TControl::SetColor).StoredIf(ColorStored),
          Cursor<TControl>("Cursor", &TControl::Cursor, &TControl::SetCursor),
@@ -92,7 +104,7 @@ void RegisterControls(TClassRegistry& r) {
     r.Register(PersistentClass<TCustomEdit>(
         "TCustomEdit", "TWinControl",
         {Enum<TCustomEdit>("BorderStyle", &TCustomEdit::BorderStyle, &TCustomEdit::SetBorderStyle,
-                           kBorderStyleNames, 1),
+                           Names(kBorderStyleNames), 1),
          Integer<TCustomEdit>("MaxLength", &TCustomEdit::MaxLength, &TCustomEdit::SetMaxLength, 0),
          Boolean<TCustomEdit>("ReadOnly", &TCustomEdit::ReadOnly, &TCustomEdit::SetReadOnly, 0),
          Boolean<TCustomEdit>("TabStop", &TCustomEdit::TabStop, &TCustomEdit::SetTabStop, 1),
@@ -103,7 +115,7 @@ void RegisterControls(TClassRegistry& r) {
     r.Register(PersistentClass<TCustomMemo>(
         "TCustomMemo", "TCustomEdit",
         {Enum<TCustomMemo>("Alignment", &TCustomMemo::Alignment, &TCustomMemo::SetAlignment,
-                           kAlignmentNames, 0),
+                           Names(kAlignmentNames), 0),
          Enum<TCustomMemo>("ScrollBars", &TCustomMemo::ScrollBars, &TCustomMemo::SetScrollBars,
                            {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}, 0),
          Boolean<TCustomMemo>("WantReturns", &TCustomMemo::WantReturns,
@@ -120,7 +132,8 @@ void RegisterControls(TClassRegistry& r) {
          Event<TButton>("OnClick", &TControl::OnClick)}));
     r.Register(ComponentClass<TLabel>(
         "TLabel", "TControl",
-        {Enum<TLabel>("Alignment", &TLabel::Alignment, &TLabel::SetAlignment, kAlignmentNames, 0),
+        {Enum<TLabel>("Alignment", &TLabel::Alignment, &TLabel::SetAlignment,
+                      Names(kAlignmentNames), 0),
          Boolean<TLabel>("AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, 1),
          String<TLabel>("Caption", &TLabel::Caption, &TLabel::SetCaption),
          Boolean<TLabel>("Transparent", &TLabel::Transparent, &TLabel::SetTransparent, 0),
@@ -138,8 +151,8 @@ void RegisterControls(TClassRegistry& r) {
 void RegisterForms(TClassRegistry& r) {
     r.Register(ComponentClass<TForm>(
         "TForm", "TWinControl",
-        {Enum<TForm>("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle, kBorderStyleNames,
-                     2),
+        {Enum<TForm>("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle,
+                     Names(kBorderStyleNames), 2),
          String<TForm>("Caption", &TForm::Caption, &TForm::SetCaption),
          Color<TForm>("Color", &TForm::Color, &TForm::SetColor, clBtnFace).StoredIf(ColorStored),
          Reference<TForm, TMainMenu>("Menu", &TForm::Menu, &TForm::SetMenu),
@@ -186,7 +199,7 @@ void RegisterMenusAndDialogs(TClassRegistry& r) {
                               &TOpenDialog::SetFilterIndex, 1),
          String<TOpenDialog>("InitialDir", &TOpenDialog::InitialDir, &TOpenDialog::SetInitialDir),
          Set<TOpenDialog>("Options", &TOpenDialog::Options, &TOpenDialog::SetOptions,
-                          kOpenOptionNames,
+                          Names(kOpenOptionNames),
                           Bits(TOpenOptions{ofHideReadOnly, ofEnableSizing}.Bits())),
          String<TOpenDialog>("Title", &TOpenDialog::Title, &TOpenDialog::SetTitle)}));
     r.Register(ComponentClass<TSaveDialog>("TSaveDialog", "TOpenDialog", {}));
@@ -198,7 +211,8 @@ void RegisterMenusAndDialogs(TClassRegistry& r) {
          Integer<TFontDialog>("MinFontSize", &TFontDialog::MinFontSize,
                               &TFontDialog::SetMinFontSize, 0),
          Set<TFontDialog>("Options", &TFontDialog::Options, &TFontDialog::SetOptions,
-                          kFontDialogOptionNames, Bits(TFontDialogOptions{fdEffects}.Bits()))}));
+                          Names(kFontDialogOptionNames),
+                          Bits(TFontDialogOptions{fdEffects}.Bits()))}));
 }
 
 } // namespace

@@ -10,8 +10,11 @@
 #include <QWidget>
 #include <map>
 #include <memory>
+#include <utility>
 
 struct CursorHandle {
+    // Spelled out: clang before 16 cannot make_unique an aggregate from parentheses.
+    explicit CursorHandle(QCursor c) : cursor(std::move(c)) {}
     QCursor cursor;
 };
 

@@ -32,10 +32,10 @@ TEST(MemoryStream, WriteSeekReadAndGrow) {
     s.WriteBuffer("!", 1);
     EXPECT_EQ(s.Size(), 11);
     s.SetPosition(1);
-    char buf[4] = {};
+    char buf[16] = {};
     s.ReadBuffer(buf, 3);
     EXPECT_EQ(std::string(buf, 3), "ell");
-    EXPECT_EQ(s.Read(buf, 100), 7); // short read is allowed by Read...
+    EXPECT_EQ(s.Read(buf, sizeof buf), 7); // short read is allowed by Read...
     s.SetPosition(9);
     EXPECT_THROW(s.ReadBuffer(buf, 4), EReadError); // ...but not by ReadBuffer
     s.SetSize(2);
