@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -272,10 +273,19 @@ std::string TCustomRichEdit20::Text() const {
 }
 
 void TCustomRichEdit20::SetText(const std::string& Value) {
-    // 8-bit text, which the conversion of WM_SETTEXT turns into UTF-16.
+    // 8-bit text, which the conversion of WM_SETTEXT turns into UTF-16. The wide line list
+    // may call this (Clear) while WideTextMode is on: the text is 8-bit all the same, and
+    // passed on unconverted it would be read as UTF-16 past its end.
     FText = Value;
     if (HandleAllocated()) {
-        Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Value.c_str()));
+        const bool wide = std::exchange(FWideTextMode, false);
+        try {
+            Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Value.c_str()));
+        } catch (...) {
+            FWideTextMode = wide;
+            throw;
+        }
+        FWideTextMode = wide;
     }
     TextChanged();
 }

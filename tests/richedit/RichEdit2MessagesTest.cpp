@@ -41,6 +41,16 @@ TEST_F(RichEditControlTest, TextIsConvertedWithTheLanguagesCodePage) {
     EXPECT_EQ(Send(WM_GETTEXTLENGTH), 3);
     edit_->SetText("");
     EXPECT_EQ(WindowText(), u"");
+
+    // The 8-bit text property stays 8-bit while the wide line list works (it clears the
+    // control through it): read as UTF-16 it would run past its end.
+    edit_->SetWideTextMode(true);
+    edit_->SetText("ab");
+    EXPECT_EQ(WindowText(), u"ab");
+    edit_->Clear();
+    EXPECT_EQ(WindowText(), u"");
+    EXPECT_TRUE(edit_->WideTextMode());
+    edit_->SetWideTextMode(false);
 }
 
 TEST_F(RichEditControlTest, ReadingMessagesGiveEightBitText) {
