@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QMessageBox>
 #include <cmath>
 
 using namespace widgetbridge;
@@ -110,4 +111,53 @@ bool TFontDialog::Execute() {
         FFont->SetStyle(style);
         return true;
     });
+}
+
+std::function<int(const std::string&, TMsgDlgButtons)> MessageDlgScriptedAnswer;
+
+int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons) {
+    if (MessageDlgScriptedAnswer) {
+        return MessageDlgScriptedAnswer(Msg, Buttons);
+    }
+    QMessageBox box(QApplication::activeWindow());
+    box.setText(ToQString(Msg));
+    switch (DlgType) {
+    case mtWarning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case mtError:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case mtInformation:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case mtConfirmation:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case mtCustom:
+        break;
+    }
+    struct Choice {
+        TMsgDlgBtn button;
+        QMessageBox::StandardButton qt;
+        int result;
+    };
+    static const Choice choices[] = {{mbYes, QMessageBox::Yes, mrYes},
+                                     {mbNo, QMessageBox::No, mrNo},
+                                     {mbOK, QMessageBox::Ok, mrOk},
+                                     {mbCancel, QMessageBox::Cancel, mrCancel}};
+    QMessageBox::StandardButtons buttons;
+    for (const Choice& c : choices) {
+        if (Buttons.Contains(c.button)) {
+            buttons |= c.qt;
+        }
+    }
+    box.setStandardButtons(buttons);
+    const int answer = box.exec();
+    for (const Choice& c : choices) {
+        if (answer == c.qt) {
+            return c.result;
+        }
+    }
+    return Buttons.Contains(mbCancel) ? mrCancel : mrNone;
 }

@@ -138,3 +138,23 @@ private:
     int FMaxFontSize = 0;
     TFontDialogOptions FOptions{fdEffects};
 };
+
+// --- message dialogs -----------------------------------------------------------------------
+
+enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
+using enum TMsgDlgType;
+enum class TMsgDlgBtn { mbYes, mbNo, mbOK, mbCancel };
+using enum TMsgDlgBtn;
+using TMsgDlgButtons = TSet<TMsgDlgBtn>;
+// What a message dialog returns: the button chosen.
+inline constexpr int mrNone = 0;
+inline constexpr int mrOk = 1;
+inline constexpr int mrCancel = 2;
+inline constexpr int mrYes = 6;
+inline constexpr int mrNo = 7;
+
+// Asks the operator Msg with the given buttons; returns the mr value of the one chosen
+// (mrCancel when the dialog is closed some other way and Cancel is offered).
+int MessageDlg(const std::string& Msg, TMsgDlgType DlgType, TMsgDlgButtons Buttons);
+// When set, MessageDlg calls it instead of showing a dialog (tests script the answer).
+extern std::function<int(const std::string& Msg, TMsgDlgButtons Buttons)> MessageDlgScriptedAnswer;
