@@ -1,0 +1,314 @@
+// The monitor end to end: the main window from its form data, connecting to a station on
+// 127.0.0.1, a bit line per read event, the connection lines and the status strip, and saving.
+// Nothing here connects anywhere but 127.0.0.1; the form's own default address is only read.
+
+#include "app/Main.h"
+#include "framework/Application.h"
+#include "tests/platform/winsock/LoopbackPeer.h"
+#include "tests/support/Pump.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class MonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_.Initialize();
+        app_.OnException = [this](TObject*, const std::exception& e) {
+            shown_.push_back(e.what());
+        };
+        form_ = std::make_unique<TForm1>(nullptr);
+        form_->HandleNeeded();
+    }
+    void TearDown() override {
+        MessageDlgScriptedAnswer = [](const std::string&, TMsgDlgButtons) { return mrNo; };
+        form_.reset();
+        MessageDlgScriptedAnswer = nullptr;
+        TCommonDialog::ScriptedAnswer = nullptr;
+    }
+
+    TMyStrings* Lines() { return form_->KelvorEdit201->Lines(); }
+    std::vector<std::string> AllLines() {
+        std::vector<std::string> lines;
+        for (int i = 0; i < Lines()->Count(); ++i) {
+            lines.push_back(Lines()->Get(i));
+        }
+        return lines;
+    }
+    // Points the boxes at the server and presses the button.
+    void ConnectTo(std::uint16_t port) {
+        form_->IPAddr->SetText("127.0.0.1");
+        form_->IPPort->SetText(std::to_string(port));
+        form_->Button1->Click();
+    }
+    bool Green() { return form_->Label7->Color() == TColor(32768); }
+    bool Red() { return form_->Label7->Color() == TColor(255); }
+
+    TApplication app_;
+    std::vector<std::string> shown_;
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST(BitLines, EachByteIsEightBitsMostSignificantFirst) {
+    const std::uint8_t bytes[] = {0x41, 0x00, 0xFF, 0x80, 0x01, 0x0D, 0x0A};
+    EXPECT_EQ(BitLine(bytes, 3), "010000010000000011111111");
+    EXPECT_EQ(BitLine(bytes + 3, 1), "10000000");
+    EXPECT_EQ(BitLine(bytes + 4, 1), "00000001");
+    EXPECT_EQ(BitLine(bytes + 5, 2), "0000110100001010");
+    EXPECT_EQ(BitLine(bytes, 0), "");
+    EXPECT_EQ(BitLine(bytes, -1), "");
+}
+
+TEST_F(MonitorTest, TheWindowStartsRedWithTheButtonShown) {
+    EXPECT_TRUE(Red());
+    EXPECT_TRUE(form_->Button1->Visible());
+    EXPECT_EQ(form_->Label7->Caption(), "");
+    EXPECT_EQ(form_->ClientSocket1->Port(), 1236); // from the box, not the stored 1234
+    EXPECT_EQ(form_->ClientSocket1->Address(), form_->IPAddr->Text());
+    EXPECT_FALSE(form_->ClientSocket1->Active());
+    EXPECT_EQ(form_->Caption(), "Bitstream output view.");
+    EXPECT_EQ(form_->KelvorEdit201->Color(), clSilver);
+    EXPECT_TRUE(form_->KelvorEdit201->ShowSelectionBar());
+    EXPECT_EQ(form_->KelvorEdit201->Language(), 1043);
+    EXPECT_TRUE(form_->SaveDialog1->Options().Contains(ofOverwritePrompt));
+    EXPECT_EQ(Lines()->Count(), 0);
+}
+
+TEST_F(MonitorTest, ATypicalRun) {
+    // Lines are display lines; without wrapping each is one paragraph, one read event.
+    SendMessage(form_->KelvorEdit201->Handle(), EM_SETTARGETDEVICE, 0, 1);
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    EXPECT_FALSE(form_->Button1->Visible());
+    const std::string connected = "Connected to 127.0.0.1 / " + std::to_string(station.Port());
+    EXPECT_EQ(AllLines(), std::vector<std::string>{connected});
+
+    // Blocks arrive; every line is the bits of what one read event received, in order.
+    std::string sent;
+    for (int block = 0; block < 20; ++block) {
+        std::string bytes;
+        for (int i = 0; i < 100 + block; ++i) {
+            bytes.push_back(char((block * 31 + i * 7) & 0xFF));
+        }
+        ASSERT_TRUE(station.Send(bytes));
+        sent += bytes;
+        testsupport::PumpPending(5ms);
+    }
+    const auto bitsOf = [](const std::string& bytes) {
+        return BitLine(reinterpret_cast<const std::uint8_t*>(bytes.data()), int(bytes.size()));
+    };
+    ASSERT_TRUE(testsupport::PumpUntil([&] {
+        std::string all;
+        for (int i = 1; i < Lines()->Count(); ++i) {
+            all += Lines()->Get(i);
+        }
+        return all.size() >= sent.size() * 8;
+    }));
+    std::string shownBits;
+    for (int i = 1; i < Lines()->Count(); ++i) {
+        const std::string line = Lines()->Get(i);
+        EXPECT_EQ(line.size() % 8, 0u);
+        shownBits += line;
+    }
+    EXPECT_EQ(shownBits, bitsOf(sent));
+
+    station.CloseOrderly();
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Red(); }));
+    EXPECT_TRUE(form_->Button1->Visible());
+    const auto lines = AllLines();
+    ASSERT_GE(lines.size(), 3u);
+    const std::string station_ = "127.0.0.1 / " + std::to_string(station.Port());
+    EXPECT_EQ(lines[lines.size() - 3], "Server at " + station_ + " disconnected");
+    EXPECT_EQ(lines[lines.size() - 2], std::string(51, '*'));
+    EXPECT_EQ(lines[lines.size() - 1], "");
+    EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(MonitorTest, ARefusedPortGivesTheSixLinesInOrder) {
+    const std::uint16_t port = loopback::UnusedPort();
+    ConnectTo(port);
+    const std::string station = "127.0.0.1 / " + std::to_string(port);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Lines()->Count() >= 6; }));
+    EXPECT_EQ(AllLines(), (std::vector<std::string>{
+                              "Lost connection to server at " + station, std::string(51, '*'), "",
+                              "Server at " + station + " disconnected", std::string(51, '*'), ""}));
+    EXPECT_TRUE(Red());
+    EXPECT_TRUE(form_->Button1->Visible());
+    EXPECT_TRUE(shown_.empty());
+}
+
+TEST_F(MonitorTest, AResetMidStreamClosesTheConnection) {
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    ASSERT_TRUE(station.Send("\x01\x02"));
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Lines()->Count() >= 2; }));
+    station.Reset();
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Red(); }));
+    EXPECT_TRUE(form_->Button1->Visible());
+    const auto lines = AllLines();
+    EXPECT_EQ(lines[lines.size() - 3],
+              "Server at 127.0.0.1 / " + std::to_string(station.Port()) + " disconnected");
+    EXPECT_TRUE(shown_.empty());
+    // And the operator can connect again.
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+}
+
+// A station that accepts and resets at once: the connection stood, so the operator sees it
+// connected once and then disconnected, with a red strip.
+TEST_F(MonitorTest, AResetRightAfterAcceptShowsConnectedThenDisconnected) {
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    station.Reset();
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Lines()->Count() >= 4 && Red(); }));
+    const std::string at = "127.0.0.1 / " + std::to_string(station.Port());
+    EXPECT_EQ(AllLines(),
+              (std::vector<std::string>{"Connected to " + at, "Server at " + at + " disconnected",
+                                        std::string(51, '*'), ""}));
+    EXPECT_TRUE(form_->Button1->Visible());
+    EXPECT_TRUE(shown_.empty());
+}
+
+// A short capture as the operator sees it. With KELVOR_MONITOR_SHOT set to a file name the
+// window is saved there as a picture (scripts/screenshot-monitor.sh runs this under Xvfb).
+TEST_F(MonitorTest, AShortCaptureOnScreen) {
+    form_->Show();
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    int sentBlocks = 0;
+    for (int block = 0; block < 12; ++block) {
+        std::string bytes;
+        for (int i = 0; i < 3 + (block * 5) % 13; ++i) {
+            bytes.push_back(char(block * 17 + i * 29));
+        }
+        ASSERT_TRUE(station.Send(bytes));
+        ++sentBlocks;
+        // One read event per block: wait for its line before sending the next.
+        ASSERT_TRUE(testsupport::PumpUntil([&] { return Lines()->Count() > sentBlocks; }));
+    }
+    testsupport::PumpPending(std::chrono::milliseconds(100));
+    EXPECT_TRUE(Green());
+    if (const char* shot = std::getenv("KELVOR_MONITOR_SHOT")) {
+        ASSERT_TRUE(form_->Widget()->window()->grab().save(shot));
+    }
+}
+
+TEST_F(MonitorTest, BadBoxesAreReportedAndChangeNothingElse) {
+    form_->IPAddr->SetText("127.0.0.1");
+    form_->IPPort->SetText("12x4");
+    RunGuarded([&] { form_->Button1->Click(); });
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0], "'12x4' is not a valid integer value");
+    EXPECT_EQ(form_->ClientSocket1->Port(), 1236);
+    EXPECT_FALSE(form_->ClientSocket1->Active());
+    EXPECT_TRUE(Red());
+    EXPECT_EQ(Lines()->Count(), 0);
+
+    shown_.clear();
+    form_->IPAddr->SetText("");
+    form_->IPPort->SetText("1236");
+    RunGuarded([&] { form_->Button1->Click(); });
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0], "No address specified");
+    EXPECT_EQ(AllLines(), (std::vector<std::string>{"Server at  / 1236 disconnected",
+                                                    std::string(51, '*'), ""}));
+    EXPECT_TRUE(Red());
+}
+
+TEST_F(MonitorTest, SavingWritesRtfAndEmptiesTheView) {
+    QTemporaryDir dir;
+    Lines()->Add("0101");
+    Lines()->Add("1111");
+    const std::string path = QDir(dir.path()).filePath("capture.txt").toStdString();
+    std::string proposed;
+    TCommonDialog::ScriptedAnswer = [&](TCommonDialog& dialog) {
+        auto& save = static_cast<TSaveDialog&>(dialog);
+        proposed = save.FileName();
+        save.SetFileName(path);
+        return true;
+    };
+    form_->SaveBitStream1->Click();
+    EXPECT_EQ(proposed, "stream file .txt");
+    EXPECT_EQ(Lines()->Count(), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    EXPECT_EQ(content.str().rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(content.str().find("0101"), std::string::npos);
+
+    // A missing folder: the error is shown and the view keeps its content.
+    Lines()->Add("kept");
+    const std::string missing = QDir(dir.path()).filePath("no/such/dir/x.txt").toStdString();
+    TCommonDialog::ScriptedAnswer = [&](TCommonDialog& dialog) {
+        static_cast<TSaveDialog&>(dialog).SetFileName(missing);
+        return true;
+    };
+    RunGuarded([&] { form_->SaveBitStream1->Click(); });
+    ASSERT_EQ(shown_.size(), 1u);
+    EXPECT_EQ(shown_[0].rfind("Cannot create file", 0), 0u) << shown_[0];
+    EXPECT_EQ(Lines()->Count(), 1);
+
+    // Cancelling writes nothing and keeps the view.
+    TCommonDialog::ScriptedAnswer = [](TCommonDialog&) { return false; };
+    form_->SaveBitStream1->Click();
+    EXPECT_EQ(Lines()->Count(), 1);
+}
+
+TEST_F(MonitorTest, ClosingWithContentAsksFirst) {
+    Lines()->Add("unsaved");
+    std::string asked;
+    MessageDlgScriptedAnswer = [&](const std::string& question, TMsgDlgButtons) {
+        asked = question;
+        return mrCancel;
+    };
+    bool canClose = true;
+    form_->OnCloseQuery(form_.get(), canClose);
+    EXPECT_FALSE(canClose);
+    EXPECT_FALSE(asked.empty());
+    EXPECT_EQ(Lines()->Count(), 1);
+
+    MessageDlgScriptedAnswer = [](const std::string&, TMsgDlgButtons) { return mrNo; };
+    canClose = true;
+    form_->OnCloseQuery(form_.get(), canClose);
+    EXPECT_TRUE(canClose);
+
+    // Save: closes only when the save went through.
+    MessageDlgScriptedAnswer = [](const std::string&, TMsgDlgButtons) { return mrYes; };
+    TCommonDialog::ScriptedAnswer = [](TCommonDialog&) { return false; };
+    canClose = true;
+    form_->OnCloseQuery(form_.get(), canClose);
+    EXPECT_FALSE(canClose);
+
+    // An empty view closes without a question.
+    Lines()->Clear();
+    asked.clear();
+    MessageDlgScriptedAnswer = [&](const std::string& question, TMsgDlgButtons) {
+        asked = question;
+        return mrCancel;
+    };
+    canClose = true;
+    form_->OnCloseQuery(form_.get(), canClose);
+    EXPECT_TRUE(canClose);
+    EXPECT_TRUE(asked.empty());
+}
+
+} // namespace
