@@ -212,6 +212,62 @@ TEST_F(MonitorTest, AShortCaptureOnScreen) {
     }
 }
 
+// Every byte of a 5 MB transfer arrives, in order: the bit lines decode back to the bytes.
+TEST_F(MonitorTest, FiveMegabytesArriveWholeAndInOrder) {
+    SendMessage(form_->KelvorEdit201->Handle(), EM_SETTARGETDEVICE, 0, 1); // a line per read
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    std::vector<std::uint8_t> bytes(5 * 1000 * 1000);
+    std::uint32_t v = 12345;
+    for (auto& b : bytes) {
+        v = v * 1664525u + 1013904223u;
+        b = std::uint8_t(v >> 24);
+    }
+    station.Queue(bytes);
+    std::size_t received = 0;
+    int lines = 1; // the connected line
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] {
+            station.SendSome();
+            for (; lines < Lines()->Count(); ++lines) {
+                received += Lines()->Get(lines).size() / 8;
+            }
+            return received >= bytes.size();
+        },
+        std::chrono::seconds(60)));
+    std::string bits;
+    for (int i = 1; i < Lines()->Count(); ++i) {
+        const std::string line = Lines()->Get(i);
+        ASSERT_LE(line.size(), 16384u) << "at most 2048 bytes a read event";
+        bits += line;
+    }
+    ASSERT_EQ(bits.size(), bytes.size() * 8);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::uint8_t b = 0;
+        for (int k = 0; k < 8; ++k) {
+            b = std::uint8_t(b << 1 | (bits[i * 8 + std::size_t(k)] == '1'));
+        }
+        ASSERT_EQ(b, bytes[i]) << "byte " << i;
+    }
+}
+
+// Closing the window while connected says goodbye in the view and closes the connection.
+TEST_F(MonitorTest, ClosingWhileConnectedDisconnects) {
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    TCloseAction action = caFree;
+    form_->OnClose(form_.get(), action);
+    EXPECT_FALSE(form_->ClientSocket1->Active());
+    EXPECT_TRUE(Red());
+    EXPECT_EQ(Lines()->Get(Lines()->Count() - 3),
+              "Server at 127.0.0.1 / " + std::to_string(station.Port()) + " disconnected");
+    EXPECT_TRUE(station.WaitForEndOfStream());
+}
+
 TEST_F(MonitorTest, BadBoxesAreReportedAndChangeNothingElse) {
     form_->IPAddr->SetText("127.0.0.1");
     form_->IPPort->SetText("12x4");
