@@ -4,6 +4,7 @@
 #include "framework/SysUtils.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -173,9 +174,34 @@ bool TForm1::SaveStream() {
         return false;
     }
     // Saving and emptying run back to back, with no message handled in between: nothing
-    // that arrives can fall between the file and the empty view.
+    // that arrives can fall between the file and the empty view. A long save shows its
+    // progress in the status strip, painted directly for the same reason.
     TMyStrings* lines = KelvorEdit201->Lines();
-    lines->SaveToFile(SaveDialog1->FileName());
+    const auto started = std::chrono::steady_clock::now();
+    // What the RTF will about weigh: the text, a few bytes per line, the header.
+    const double expected = double(KelvorEdit201->TextLength()) + 8.0 * lines->Count() + 512.0;
+    TRichEditProgressEvent chained = KelvorEdit201->OnSaveProgress;
+    KelvorEdit201->OnSaveProgress = [&](TObject* Sender, int Pos, int Size) {
+        if (std::chrono::steady_clock::now() - started >= SaveProgressDelay) {
+            const int percent = std::min(99, int(100.0 * Pos / expected));
+            Label7->SetCaption("Saving the bit stream: " + std::to_string(percent) + "%");
+            Label7->Repaint();
+        }
+        if (chained) {
+            chained(Sender, Pos, Size);
+        }
+    };
+    const auto restore = [&] {
+        KelvorEdit201->OnSaveProgress = chained;
+        Label7->SetCaption("");
+    };
+    try {
+        lines->SaveToFile(SaveDialog1->FileName());
+    } catch (...) {
+        restore();
+        throw;
+    }
+    restore();
     lines->Clear();
     return true;
 }

@@ -12,6 +12,7 @@
 #include "net/ScktComp.h"
 #include "view/KelvorEdit20.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,9 @@ public:
                             int& ErrorCode);
     void ClientSocket1Read(TObject* Sender, TCustomWinSocket* Socket);
     void SaveBitStream1Click(TObject* Sender);
+
+    // A save that takes longer than this shows its progress in the status strip.
+    std::chrono::milliseconds SaveProgressDelay{300};
 
 private:
     // The save command's work after the dialog; false when nothing was saved.

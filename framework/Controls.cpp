@@ -481,6 +481,11 @@ void TGraphicControl::DestroyWidget() {
     FWidget = nullptr;
 }
 
+void TControl::Repaint() {
+    if (QWidget* w = Widget())
+        w->repaint();
+}
+
 void TGraphicControl::Invalidate() {
     if (FWidget)
         FWidget->update();

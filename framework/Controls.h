@@ -163,6 +163,10 @@ public:
     // The widget that shows this control, or null while it has none.
     virtual QWidget* Widget() const = 0;
 
+    // Paints the control now, without handling any other event meanwhile (progress shown
+    // during a long operation that must not let other messages in).
+    void Repaint();
+
     // Sends a message straight to this control's message handling (no window needed).
     LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
     virtual void WndProc(TMessage& Message);

@@ -329,6 +329,33 @@ TEST_F(MonitorTest, SavingWritesRtfAndEmptiesTheView) {
     EXPECT_EQ(Lines()->Count(), 1);
 }
 
+// A long save shows its progress in the strip while it runs, and the strip is empty again
+// afterwards. (Here every save counts as long.)
+TEST_F(MonitorTest, ALongSaveShowsItsProgress) {
+    const std::string bits(16384, '1');
+    for (int i = 0; i < 200; ++i) {
+        Lines()->Add(bits);
+    }
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("big.txt").toStdString();
+    TCommonDialog::ScriptedAnswer = [&](TCommonDialog& dialog) {
+        static_cast<TSaveDialog&>(dialog).SetFileName(path);
+        return true;
+    };
+    form_->SaveProgressDelay = std::chrono::milliseconds(0);
+    std::vector<std::string> shown;
+    form_->KelvorEdit201->OnSaveProgress = [&](TObject*, int, int) {
+        shown.push_back(form_->Label7->Caption());
+    };
+    form_->SaveBitStream1->Click();
+    ASSERT_GT(shown.size(), 10u); // 3 MB in chunks
+    EXPECT_EQ(shown.front().rfind("Saving the bit stream: ", 0), 0u) << shown.front();
+    EXPECT_NE(shown.back(), shown.front()); // it moves on
+    EXPECT_EQ(form_->Label7->Caption(), "");
+    EXPECT_EQ(Lines()->Count(), 0);
+    EXPECT_TRUE(form_->KelvorEdit201->OnSaveProgress); // the operator's handler is back
+}
+
 TEST_F(MonitorTest, ClosingWithContentAsksFirst) {
     Lines()->Add("unsaved");
     std::string asked;
