@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "framework/Application.h"
 #include "tests/platform/winsock/LoopbackPeer.h"
+#include "tests/support/LibreOffice.h"
 #include "tests/support/Pump.h"
 
 #include <QDir>
@@ -354,6 +355,69 @@ TEST_F(MonitorTest, ALongSaveShowsItsProgress) {
     EXPECT_EQ(form_->Label7->Caption(), "");
     EXPECT_EQ(Lines()->Count(), 0);
     EXPECT_TRUE(form_->KelvorEdit201->OnSaveProgress); // the operator's handler is back
+}
+
+// Saving while the station keeps sending loses nothing: what the file holds and what the view
+// shows afterwards are, together, every byte in order. LibreOffice reads the file too.
+TEST_F(MonitorTest, SavingWhileDataArrivesLosesNoLine) {
+    SendMessage(form_->KelvorEdit201->Handle(), EM_SETTARGETDEVICE, 0, 1); // a line per read
+    loopback::Server station;
+    ConnectTo(station.Port());
+    ASSERT_TRUE(station.Accept());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return Green(); }));
+    std::vector<std::uint8_t> bytes(400 * 1000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = std::uint8_t(i * 131 + i / 251);
+    }
+    station.Queue(bytes);
+    QTemporaryDir dir;
+    const std::string path = QDir(dir.path()).filePath("stream file .txt").toStdString();
+    TCommonDialog::ScriptedAnswer = [&](TCommonDialog& dialog) {
+        static_cast<TSaveDialog&>(dialog).SetFileName(path);
+        return true;
+    };
+    const auto bitsShown = [&](TMyStrings* lines, int from) {
+        std::string bits;
+        for (int i = from; i < lines->Count(); ++i) {
+            const std::string line = lines->Get(i);
+            if (line.find_first_not_of("01") == std::string::npos) {
+                bits += line;
+            }
+        }
+        return bits;
+    };
+    bool saved = false;
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] {
+            const bool allSent = station.SendSome();
+            if (!saved && bitsShown(Lines(), 0).size() > bytes.size() * 4) {
+                form_->SaveBitStream1->Click(); // about half way, while more keeps coming
+                saved = true;
+            }
+            return allSent && saved;
+        },
+        std::chrono::seconds(60)));
+    // The saved file, read back by the control itself.
+    TForm holder(nullptr);
+    auto* reader = new TRichEdit20(&holder);
+    reader->SetParent(&holder);
+    reader->HandleNeeded();
+    SendMessage(reader->Handle(), EM_SETTARGETDEVICE, 0, 1);
+    reader->Lines()->LoadFromFile(path);
+    const std::string inFile = bitsShown(reader->Lines(), 0);
+    ASSERT_TRUE(testsupport::PumpUntil(
+        [&] { return inFile.size() + bitsShown(Lines(), 0).size() >= bytes.size() * 8; }));
+    const std::string all = inFile + bitsShown(Lines(), 0);
+    ASSERT_EQ(all.size(), bytes.size() * 8);
+    EXPECT_EQ(all, BitLine(bytes.data(), int(bytes.size())));
+    EXPECT_GT(inFile.size(), 0u);
+
+    KELVOR_REQUIRE_LIBREOFFICE();
+    std::string expected;
+    for (int i = 0; i < reader->Lines()->Count(); ++i) {
+        expected += reader->Lines()->Get(i) + "\n";
+    }
+    EXPECT_EQ(testsupport::LibreOfficeText(path), expected + "\n");
 }
 
 TEST_F(MonitorTest, ClosingWithContentAsksFirst) {

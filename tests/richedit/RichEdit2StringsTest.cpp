@@ -6,6 +6,7 @@
 #include "RichEditControlFixture.h"
 #include "framework/Exceptions.h"
 #include "tests/support/Ci.h"
+#include "tests/support/LibreOffice.h"
 
 #include <QFile>
 #include <QProcess>
@@ -682,33 +683,12 @@ TEST_F(RichEditStringsTest, SaveToFileWritesRichTextThatLibreOfficeReads) {
     for (size_t i = 0; i < lines.size(); ++i)
         EXPECT_EQ(Lines()->Get(int(i)), lines[i]);
 
-    const QString soffice = QStandardPaths::findExecutable("soffice");
-    if (soffice.isEmpty()) {
-        if (testsupport::UnderCi()) {
-            FAIL() << "LibreOffice (soffice) is not installed, so nothing checks that other "
-                      "programs read our saved files; CI must have it (make test installs "
-                      "libreoffice-writer-nogui)";
-        }
-        GTEST_SKIP() << "LibreOffice (soffice) is not installed";
-    }
-    // The name says text; the reader is told the content is rich text.
-    QProcess process;
-    process.start(soffice,
-                  {"-env:UserInstallation=file://" + dir.filePath("profile"), "--headless",
-                   "--infilter=Rich Text Format", "--convert-to", "txt:Text (encoded):UTF8",
-                   "--outdir", dir.filePath("out"), QString::fromStdString(path)});
-    ASSERT_TRUE(process.waitForFinished(120000));
-    QFile output(dir.filePath("out/stream file .txt"));
-    ASSERT_TRUE(output.open(QIODevice::ReadOnly)) << process.readAllStandardError().toStdString();
-    QString converted = QString::fromUtf8(output.readAll());
-    if (converted.startsWith(QChar(0xFEFF)))
-        converted.remove(0, 1);
-    converted.replace("\r\n", "\n");
+    KELVOR_REQUIRE_LIBREOFFICE();
     std::string expected;
     for (const std::string& line : lines)
         expected += line + "\n";
     expected += "\n"; // the final paragraph mark ends a paragraph too
-    EXPECT_EQ(converted.toStdString(), expected);
+    EXPECT_EQ(testsupport::LibreOfficeText(path), expected);
 }
 
 TEST_F(RichEditStringsTest, PlainTextFileLoadsAsText) {

@@ -1,0 +1,34 @@
+#pragma once
+// LibreOffice as the independent reader of the RTF we write: the text it reads from a file.
+
+#include "tests/support/Ci.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace testsupport {
+
+// Whether LibreOffice (soffice) is installed.
+bool LibreOfficeAvailable();
+
+// The text LibreOffice reads from the rich text file at path (whatever its extension): UTF-8,
+// without a byte order mark, one line per paragraph ending in LF. Throws std::runtime_error
+// with LibreOffice's own words when it produced nothing.
+std::string LibreOfficeText(const std::string& path);
+
+} // namespace testsupport
+
+// In a test body: skips the test where LibreOffice is missing, but fails it under CI, which
+// installs it (nothing else would check that other programs read our files).
+#define KELVOR_REQUIRE_LIBREOFFICE()                                                               \
+    do {                                                                                           \
+        if (!testsupport::LibreOfficeAvailable()) {                                                \
+            if (testsupport::UnderCi()) {                                                          \
+                FAIL() << "LibreOffice (soffice) is not installed, so nothing checks that other "  \
+                          "programs read our RTF; CI must have it (make test installs "            \
+                          "libreoffice-writer-nogui)";                                             \
+            }                                                                                      \
+            GTEST_SKIP() << "LibreOffice (soffice) is not installed";                              \
+        }                                                                                          \
+    } while (false)
