@@ -8,9 +8,11 @@
 #include "tests/support/LibreOffice.h"
 #include "tests/support/Pump.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <cstdlib>
 #include <fstream>
@@ -84,6 +86,45 @@ TEST_F(MonitorTest, TheWindowStartsRedWithTheButtonShown) {
     EXPECT_EQ(form_->KelvorEdit201->Language(), 1043);
     EXPECT_TRUE(form_->SaveDialog1->Options().Contains(ofOverwritePrompt));
     EXPECT_EQ(Lines()->Count(), 0);
+}
+
+// Tab goes address, port, button, view; in the view it is a character. Enter is not.
+TEST_F(MonitorTest, TabOrderAndTabsInTheView) {
+    form_->Show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_->Widget()));
+    form_->IPAddr->SetFocus();
+    testsupport::PumpPending(std::chrono::milliseconds(20));
+    const auto focused = [] { return QApplication::focusWidget(); };
+    ASSERT_EQ(focused(), form_->IPAddr->Widget());
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), form_->IPPort->Widget());
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    EXPECT_EQ(focused(), form_->Button1->Widget());
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    ASSERT_EQ(focused(), form_->KelvorEdit201->Widget());
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    QTest::keyClick(focused(), Qt::Key_Return); // WantReturns is off
+    EXPECT_EQ(focused(), form_->KelvorEdit201->Widget());
+    EXPECT_EQ(form_->KelvorEdit201->WideText(), u"\t");
+}
+
+// Anchors: the view grows both ways, the bevel in width, the strip keeps to the bottom.
+TEST_F(MonitorTest, ALargerWindowGrowsTheViewAndKeepsTheStripAtTheBottom) {
+    const int width = form_->ClientWidth();
+    const int height = form_->ClientHeight();
+    const int viewW = form_->KelvorEdit201->Width();
+    const int viewH = form_->KelvorEdit201->Height();
+    const int bevelH = form_->Bevel4->Height();
+    const int stripBottomGap = height - form_->Label7->Top();
+    const int buttonLeft = form_->Button1->Left();
+    form_->SetBounds(form_->Left(), form_->Top(), form_->Width() + 100, form_->Height() + 60);
+    testsupport::PumpPending(std::chrono::milliseconds(20));
+    EXPECT_EQ(form_->ClientWidth(), width + 100);
+    EXPECT_EQ(form_->KelvorEdit201->Width(), viewW + 100);
+    EXPECT_EQ(form_->KelvorEdit201->Height(), viewH + 60);
+    EXPECT_EQ(form_->Bevel4->Height(), bevelH);
+    EXPECT_EQ(form_->ClientHeight() - form_->Label7->Top(), stripBottomGap);
+    EXPECT_EQ(form_->Button1->Left(), buttonLeft);
 }
 
 TEST_F(MonitorTest, ATypicalRun) {
