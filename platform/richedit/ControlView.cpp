@@ -284,7 +284,7 @@ QRect RichEditControl::CaretRect() const {
 
 void RichEditControl::Invalidate() {
     if (widget_ && redraw_) {
-        InvalidateRect(hwnd_, nullptr, FALSE);
+        widget_->RequestRepaint();
     }
 }
 

@@ -48,6 +48,11 @@ RichEditWidget::RichEditWidget(HWND hwnd) : hwnd_(hwnd), scrollBar_(new QScrollB
                         MAKELONG(WORD(code), WORD(std::min(trackPosition_, 0xFFFF))), 0);
         });
     });
+    repaint_.setSingleShot(true);
+    QObject::connect(&repaint_, &QTimer::timeout, this, [this] {
+        lastRepaint_.start();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    });
     background_.setInterval(0);
     QObject::connect(&background_, &QTimer::timeout, this, [this] {
         bool more = false;
@@ -86,6 +91,20 @@ void RichEditWidget::StartBackgroundWork(std::function<bool()> tick) {
     }
 }
 
+void RichEditWidget::RequestRepaint() {
+    constexpr qint64 FrameInterval = 16; // milliseconds
+    if (repaint_.isActive()) {
+        return; // one is coming
+    }
+    const qint64 since = lastRepaint_.isValid() ? lastRepaint_.elapsed() : FrameInterval;
+    if (since >= FrameInterval) {
+        lastRepaint_.start();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+    } else {
+        repaint_.start(int(FrameInterval - since));
+    }
+}
+
 void RichEditWidget::StartCaretBlink(std::function<void()> toggle) {
     toggle_ = std::move(toggle);
     caret_.start();
@@ -107,6 +126,7 @@ void RichEditWidget::PlaceScrollBar() {
 
 void RichEditWidget::Detach() {
     background_.stop();
+    repaint_.stop();
     caret_.stop();
     tick_ = nullptr;
     toggle_ = nullptr;

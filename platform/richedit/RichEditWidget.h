@@ -6,6 +6,7 @@
 
 #include "platform/window/Window.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -28,6 +29,11 @@ public:
     // that long work (re-wrapping a large document) never holds up painting and input. While
     // a tick is running, further requests leave it in place.
     void StartBackgroundWork(std::function<bool()> tick);
+    // Asks for a repaint of the whole view, at most one per frame interval: text that arrives
+    // in many small pieces (a read event each) is then painted a frame at a time, not piece
+    // by piece.
+    void RequestRepaint();
+
     void StartCaretBlink(std::function<void()> toggle);
     void StopCaretBlink();
     // Stops all work for the control, which is going away (the widget may outlive it a little).
@@ -43,6 +49,8 @@ private:
     QScrollBar* scrollBar_;
     int trackPosition_ = 0;
     QTimer background_;
+    QTimer repaint_;
+    QElapsedTimer lastRepaint_;
     QTimer caret_;
     std::function<bool()> tick_;
     std::function<void()> toggle_;
