@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -149,8 +150,14 @@ TEST_F(MonitorTest, ATypicalRun) {
         sent += bytes;
         testsupport::PumpPending(5ms);
     }
+    // An oracle of its own: coreutils' basenc writes the same bits, most significant first.
     const auto bitsOf = [](const std::string& bytes) {
-        return BitLine(reinterpret_cast<const std::uint8_t*>(bytes.data()), int(bytes.size()));
+        QProcess basenc;
+        basenc.start("basenc", {"--base2msbf", "-w0"});
+        basenc.write(bytes.data(), qint64(bytes.size()));
+        basenc.closeWriteChannel();
+        basenc.waitForFinished(10000);
+        return basenc.readAllStandardOutput().toStdString();
     };
     ASSERT_TRUE(testsupport::PumpUntil([&] {
         std::string all;
