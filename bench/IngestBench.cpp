@@ -17,6 +17,7 @@
 // 268 MB of station data. At over 20 MB/s that is about 12 s, so a run is 10 s by default;
 // longer runs at full speed end in the view's insertion error.
 
+#include "BenchProcess.h"
 #include "ViewBenchSupport.h"
 #include "app/Main.h"
 #include "framework/Application.h"
@@ -45,18 +46,6 @@ constexpr std::size_t PeerCaptureBytes = 8 * 1000 * 1000; // blocks kept for the
 constexpr double GoalBytesPerSecond = 10e6;
 constexpr double GoalGapMs = 100;
 constexpr double GoalMemoryPerByte = 24;
-
-std::int64_t ResidentBytes() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return std::int64_t(resident) * sysconf(_SC_PAGESIZE);
-}
 
 const char* Verdict(bool met) {
     return met ? "met" : "NOT MET";
@@ -279,14 +268,7 @@ PeerRun RunPlainTextEdit(const std::vector<Block>& blocks, double seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    EnableLoopbackOnlyGuard(); // benchmarks never reach past this machine
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/kelvor-bench-runtime";
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-    }
+    PrepareBenchmarkProcess();
     QApplication qtApp(argc, argv);
     TApplication application;
     application.Initialize();

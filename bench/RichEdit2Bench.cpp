@@ -12,6 +12,7 @@
 // and re-wraps as it would between read events. Usage: bench_richedit2 [lines], default
 // 100000 (about 1.6 GB of text).
 
+#include "BenchProcess.h"
 #include "ViewBenchSupport.h"
 #include "framework/Forms.h"
 #include "richedit/RichEdit2.h"
@@ -30,18 +31,6 @@ constexpr int PeerLines = 1000;
 constexpr double GoalMsPerAdd = 0.2;
 constexpr double GoalRatio = 1.5;
 constexpr double GoalBytesPerChar = 2.5;
-
-std::int64_t ResidentBytes() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return std::int64_t(resident) * sysconf(_SC_PAGESIZE);
-}
 
 // The monitor's lines as 8-bit text (the bits are ASCII in every code page).
 std::vector<std::string> AnsiBitLines() {
@@ -193,14 +182,7 @@ std::vector<double> RunPlainTextEdit(int lines) {
 } // namespace
 
 int main(int argc, char** argv) {
-    EnableLoopbackOnlyGuard(); // benchmarks never reach past this machine
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/kelvor-bench-runtime";
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-    }
+    PrepareBenchmarkProcess();
     QApplication app(argc, argv);
     const int lines = argc > 1 ? std::max(2 * Window, std::atoi(argv[1])) : DefaultLines;
     const double loadBefore = LoadAverage();

@@ -5,6 +5,7 @@
 // bench_richedit --benchmark_filter=Append   per-append time at 1,000 ... 100,000 lines
 // bench_richedit --benchmark_filter=Rtf      stream-out and stream-in of 100 MB of bit text
 
+#include "BenchProcess.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditControl.h"
 #include "platform/winsock/Winsock.h"
@@ -33,18 +34,6 @@ std::u16string BitLine(int seed) {
     }
     line[LineLength] = u'\r';
     return line;
-}
-
-std::size_t ResidentBytes() {
-    long pages = 0;
-    long resident = 0;
-    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
-            resident = 0;
-        }
-        std::fclose(f);
-    }
-    return std::size_t(resident) * 4096;
 }
 
 class Control {
@@ -80,7 +69,7 @@ void BM_AppendLineAt(benchmark::State& state) {
     }
     auto control = std::make_unique<Control>();
     const HWND hwnd = control->hwnd();
-    const std::size_t residentBefore = ResidentBytes();
+    const std::int64_t residentBefore = ResidentBytes();
     for (int i = 0; i < lines; ++i) {
         control->Append(variants[std::size_t(i) % variants.size()]);
     }

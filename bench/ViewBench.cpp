@@ -17,6 +17,7 @@
 // Wall time is what a user waits; this thread's CPU time is shown beside it, since the
 // machine may be shared. BENCH_VIEW_SHOTS=<folder> saves pictures of the painted windows.
 
+#include "BenchProcess.h"
 #include "ViewBenchSupport.h"
 
 namespace {
@@ -332,14 +333,7 @@ BENCHMARK(BM_PaintDuringRewrap)
 } // namespace
 
 int main(int argc, char** argv) {
-    EnableLoopbackOnlyGuard(); // benchmarks never reach past this machine
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/kelvor-bench-runtime";
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-    }
+    PrepareBenchmarkProcess();
     QApplication app(argc, argv);
     const double loadBefore = LoadAverage();
     RegisterRichEditLibrary();
