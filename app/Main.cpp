@@ -110,10 +110,14 @@ void TForm1::ClientSocket1Connect(TObject*, TCustomWinSocket*) {
 }
 
 void TForm1::ClientSocket1Disconnect(TObject*, TCustomWinSocket*) {
+    ShowNotConnected("Server at " + StationText() + " disconnected");
+}
+
+void TForm1::ShowNotConnected(const std::string& Line) {
     Label7->SetColor(TColor(255));
     Button1->Show();
     TMyStrings* lines = KelvorEdit201->Lines();
-    lines->Add("Server at " + StationText() + " disconnected");
+    lines->Add(Line);
     lines->Add(kAsteriskLine);
     lines->Add("");
 }
@@ -121,12 +125,7 @@ void TForm1::ClientSocket1Disconnect(TObject*, TCustomWinSocket*) {
 void TForm1::ClientSocket1Error(TObject*, TCustomWinSocket* Socket, TErrorEvent ErrorEvent,
                                 int& ErrorCode) {
     if (ErrorEvent == TErrorEvent::errConnect) {
-        Label7->SetColor(TColor(255));
-        Button1->Show();
-        TMyStrings* lines = KelvorEdit201->Lines();
-        lines->Add("Lost connection to server at " + StationText());
-        lines->Add(kAsteriskLine);
-        lines->Add("");
+        ShowNotConnected("Lost connection to server at " + StationText());
         Socket->CloseConnection(); // the disconnect handler adds its lines on the way
     } else if (ErrorEvent == TErrorEvent::errDisconnect) {
         // A connection the station reset is over: close it, so the operator sees the

@@ -56,6 +56,8 @@ private:
     // The save command's work after the dialog; false when nothing was saved.
     bool SaveStream();
     std::string StationText() const; // "A / P" as the component holds them
+    // Red strip, the button shown, and Line with the asterisks and an empty line after it.
+    void ShowNotConnected(const std::string& Line);
 };
 
 extern TForm1* Form1;
