@@ -165,6 +165,9 @@ public:
 
 private:
     void GetAttributes(PARAFORMAT& Format) const;
+    // An indent field: twips in the format, points here.
+    int IndentOf(LONG PARAFORMAT::*Member) const;
+    void SetIndent(DWORD Mask, LONG PARAFORMAT::*Member, int Value);
     // Creates the window if needed and mirrors left and right for a right-to-left layout.
     void SetAttributes(PARAFORMAT& Format);
 

@@ -53,6 +53,23 @@ BYTE PitchBits(TFontPitch Pitch) {
     return DEFAULT_PITCH;
 }
 
+// A character format field held in twips, read and written in whole points.
+template <class Field>
+int PointsField(const TTextAttributes20& Attributes, Field CHARFORMAT2W::*Member) {
+    CHARFORMAT2W Format;
+    Attributes.GetFormat(Format);
+    return PointsOf(long(Format.*Member));
+}
+
+template <class Field>
+void SetPointsField(TTextAttributes20& Attributes, DWORD Mask, Field CHARFORMAT2W::*Member,
+                    int Points) {
+    CHARFORMAT2W Format = EmptyCharFormat();
+    Format.dwMask = Mask;
+    Format.*Member = Field(TwipsOf(Points));
+    Attributes.SetFormat(Format);
+}
+
 } // namespace
 
 // --- TTextAttributes20 ----------------------------------------------------------------------
@@ -222,16 +239,11 @@ void TTextAttributes20::SetPitch(TFontPitch Value) {
 }
 
 int TTextAttributes20::Size() const {
-    CHARFORMAT2W Format;
-    GetFormat(Format);
-    return PointsOf(Format.yHeight);
+    return PointsField(*this, &CHARFORMAT2W::yHeight);
 }
 
 void TTextAttributes20::SetSize(int Value) {
-    CHARFORMAT2W Format = EmptyCharFormat();
-    Format.dwMask = CFM_SIZE;
-    Format.yHeight = TwipsOf(Value);
-    SetFormat(Format);
+    SetPointsField(*this, CFM_SIZE, &CHARFORMAT2W::yHeight, Value);
 }
 
 WORD TTextAttributes20::Weight() const {
@@ -296,42 +308,27 @@ void TTextAttributes20::SetScriptPosition(TScriptPosition Value) {
 }
 
 int TTextAttributes20::Offset() const {
-    CHARFORMAT2W Format;
-    GetFormat(Format);
-    return PointsOf(Format.yOffset);
+    return PointsField(*this, &CHARFORMAT2W::yOffset);
 }
 
 void TTextAttributes20::SetOffset(int Value) {
-    CHARFORMAT2W Format = EmptyCharFormat();
-    Format.dwMask = CFM_OFFSET;
-    Format.yOffset = TwipsOf(Value);
-    SetFormat(Format);
+    SetPointsField(*this, CFM_OFFSET, &CHARFORMAT2W::yOffset, Value);
 }
 
 int TTextAttributes20::Spacing() const {
-    CHARFORMAT2W Format;
-    GetFormat(Format);
-    return PointsOf(Format.sSpacing);
+    return PointsField(*this, &CHARFORMAT2W::sSpacing);
 }
 
 void TTextAttributes20::SetSpacing(int Value) {
-    CHARFORMAT2W Format = EmptyCharFormat();
-    Format.dwMask = CFM_SPACING;
-    Format.sSpacing = std::int16_t(TwipsOf(Value));
-    SetFormat(Format);
+    SetPointsField(*this, CFM_SPACING, &CHARFORMAT2W::sSpacing, Value);
 }
 
 int TTextAttributes20::Kerning() const {
-    CHARFORMAT2W Format;
-    GetFormat(Format);
-    return PointsOf(Format.wKerning);
+    return PointsField(*this, &CHARFORMAT2W::wKerning);
 }
 
 void TTextAttributes20::SetKerning(int Value) {
-    CHARFORMAT2W Format = EmptyCharFormat();
-    Format.dwMask = CFM_KERNING;
-    Format.wKerning = WORD(TwipsOf(Value));
-    SetFormat(Format);
+    SetPointsField(*this, CFM_KERNING, &CHARFORMAT2W::wKerning, Value);
 }
 
 BYTE TTextAttributes20::UnderlineType() const {
@@ -540,43 +537,41 @@ void TParaAttributes20::SetNumbering(TNumberingStyle Value) {
     SetAttributes(Format);
 }
 
-int TParaAttributes20::FirstIndent() const {
+int TParaAttributes20::IndentOf(LONG PARAFORMAT::*Member) const {
     PARAFORMAT Format;
     GetAttributes(Format);
-    return PointsOf(Format.dxStartIndent);
+    return PointsOf(Format.*Member);
+}
+
+void TParaAttributes20::SetIndent(DWORD Mask, LONG PARAFORMAT::*Member, int Value) {
+    PARAFORMAT Format = EmptyParaFormat<PARAFORMAT>();
+    Format.dwMask = Mask;
+    Format.*Member = TwipsOf(Value);
+    SetAttributes(Format);
+}
+
+int TParaAttributes20::FirstIndent() const {
+    return IndentOf(&PARAFORMAT::dxStartIndent);
 }
 
 void TParaAttributes20::SetFirstIndent(int Value) {
-    PARAFORMAT Format = EmptyParaFormat<PARAFORMAT>();
-    Format.dwMask = PFM_STARTINDENT;
-    Format.dxStartIndent = TwipsOf(Value);
-    SetAttributes(Format);
+    SetIndent(PFM_STARTINDENT, &PARAFORMAT::dxStartIndent, Value);
 }
 
 int TParaAttributes20::LeftIndent() const {
-    PARAFORMAT Format;
-    GetAttributes(Format);
-    return PointsOf(Format.dxOffset);
+    return IndentOf(&PARAFORMAT::dxOffset);
 }
 
 void TParaAttributes20::SetLeftIndent(int Value) {
-    PARAFORMAT Format = EmptyParaFormat<PARAFORMAT>();
-    Format.dwMask = PFM_OFFSET;
-    Format.dxOffset = TwipsOf(Value);
-    SetAttributes(Format);
+    SetIndent(PFM_OFFSET, &PARAFORMAT::dxOffset, Value);
 }
 
 int TParaAttributes20::RightIndent() const {
-    PARAFORMAT Format;
-    GetAttributes(Format);
-    return PointsOf(Format.dxRightIndent);
+    return IndentOf(&PARAFORMAT::dxRightIndent);
 }
 
 void TParaAttributes20::SetRightIndent(int Value) {
-    PARAFORMAT Format = EmptyParaFormat<PARAFORMAT>();
-    Format.dwMask = PFM_RIGHTINDENT;
-    Format.dxRightIndent = TwipsOf(Value);
-    SetAttributes(Format);
+    SetIndent(PFM_RIGHTINDENT, &PARAFORMAT::dxRightIndent, Value);
 }
 
 int TParaAttributes20::Tab(BYTE Index) const {

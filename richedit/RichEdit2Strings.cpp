@@ -97,6 +97,11 @@ LRESULT StoredLength(const std::u16string& Text) {
     return n;
 }
 
+// What both directions add to the format: selection only, plain rich text.
+WPARAM StreamOptions(const TCustomRichEdit20& Edit) {
+    return (Edit.SelectedInOut() ? SFF_SELECTION : 0) | (Edit.PlainRTF() ? SFF_PLAINRTF : 0);
+}
+
 WPARAM StreamInFlags(const TCustomRichEdit20& Edit) {
     WPARAM flags = SF_RTF;
     switch (Edit.InputFormat()) {
@@ -110,11 +115,7 @@ WPARAM StreamInFlags(const TCustomRichEdit20& Edit) {
         flags = SF_TEXT | SF_UNICODE;
         break;
     }
-    if (Edit.SelectedInOut())
-        flags |= SFF_SELECTION;
-    if (Edit.PlainRTF())
-        flags |= SFF_PLAINRTF;
-    return flags;
+    return flags | StreamOptions(Edit);
 }
 
 WPARAM StreamOutFlags(const TCustomRichEdit20& Edit) {
@@ -136,11 +137,7 @@ WPARAM StreamOutFlags(const TCustomRichEdit20& Edit) {
         flags = SF_TEXT | SF_UNICODE;
         break;
     }
-    if (Edit.SelectedInOut())
-        flags |= SFF_SELECTION;
-    if (Edit.PlainRTF())
-        flags |= SFF_PLAINRTF;
-    return flags;
+    return flags | StreamOptions(Edit);
 }
 
 // Progress events take 32-bit positions.
