@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "framework/Application.h"
 #include "tests/platform/winsock/LoopbackPeer.h"
+#include "tests/support/Files.h"
 #include "tests/support/LibreOffice.h"
 #include "tests/support/Pump.h"
 
@@ -16,10 +17,8 @@
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -354,11 +353,9 @@ TEST_F(MonitorTest, SavingWritesRtfAndEmptiesTheView) {
     form_->SaveBitStream1->Click();
     EXPECT_EQ(proposed, "stream file .txt");
     EXPECT_EQ(Lines()->Count(), 0);
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    EXPECT_EQ(content.str().rfind("{\\rtf", 0), 0u);
-    EXPECT_NE(content.str().find("0101"), std::string::npos);
+    const std::string content = testsupport::ReadFile(path);
+    EXPECT_EQ(content.rfind("{\\rtf", 0), 0u);
+    EXPECT_NE(content.find("0101"), std::string::npos);
 
     // A missing folder: the error is shown and the view keeps its content.
     Lines()->Add("kept");

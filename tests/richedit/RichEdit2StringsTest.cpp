@@ -5,30 +5,13 @@
 #include "MemoryWideStrings.h"
 #include "RichEditControlFixture.h"
 #include "framework/Exceptions.h"
-#include "tests/support/Ci.h"
+#include "tests/support/Files.h"
 #include "tests/support/LibreOffice.h"
 
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
 
 std::string Bytes(TMemoryStream& stream) {
     return std::string(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.Size()));
@@ -673,7 +656,7 @@ TEST_F(RichEditStringsTest, SaveToFileWritesRichTextThatLibreOfficeReads) {
     const std::string path = dir.filePath("stream file .txt").toStdString();
     Lines()->SaveToFile(path);
     EXPECT_NE(Strings()->Converter(), nullptr);
-    const std::string saved = ReadFile(path);
+    const std::string saved = testsupport::ReadFile(path);
     EXPECT_EQ(saved.rfind("{\\rtf", 0), 0u);
 
     // Our own reader takes it back.
@@ -695,7 +678,7 @@ TEST_F(RichEditStringsTest, PlainTextFileLoadsAsText) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = dir.filePath("notes.rtf").toStdString();
-    WriteFile(path, "plain line\r\nsecond\r\n");
+    testsupport::WriteFile(path, "plain line\r\nsecond\r\n");
     ASSERT_EQ(edit_->InputFormat(), ifRTF);
     Lines()->LoadFromFile(path);
     EXPECT_EQ(Lines()->Count(), 2);

@@ -5,33 +5,12 @@
 #include "RichEditControlFixture.h"
 #include "framework/FormWriter.h"
 #include "framework/Printers.h"
-#include "tests/support/Ci.h"
+#include "tests/support/Files.h"
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-int PdfPages(const std::string& pdf) {
-    int pages = 0;
-    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
-         at = pdf.find("/Type /Page", at + 1)) {
-        pages += pdf.compare(at, 12, "/Type /Pages") != 0 ? 1 : 0;
-    }
-    return pages;
-}
 
 TEST_F(RichEditControlTest, ANewControlStartsAsDescribed) {
     TRichEdit20 fresh(nullptr);
@@ -171,21 +150,12 @@ TEST_F(RichEditControlTest, PrintingPutsEveryCharacterOnPagesOnce) {
     Printer()->SetOutputFileName(path);
     edit_->PrintText("bit stream");
     Printer()->SetOutputFileName("");
-    const std::string pdf = ReadFile(path);
-    ASSERT_FALSE(pdf.empty());
-    EXPECT_GT(PdfPages(pdf), 3); // 400 lines do not fit one page
+    ASSERT_FALSE(testsupport::ReadFile(path).empty());
+    EXPECT_GT(testsupport::PdfPageCount(path), 3); // 400 lines do not fit one page
     EXPECT_FALSE(Printer()->Printing());
     // Read back, every line is there once and in order.
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) {
-        if (testsupport::UnderCi()) {
-            FAIL() << "pdftotext is missing (scripts/install-deps.sh installs poppler-utils)";
-        }
-        GTEST_SKIP() << "pdftotext is missing";
-    }
-    QProcess reader;
-    reader.start("pdftotext", {QString::fromStdString(path), "-"});
-    ASSERT_TRUE(reader.waitForFinished(30000));
-    const std::string text = reader.readAllStandardOutput().toStdString();
+    KELVOR_REQUIRE_PDFTOTEXT();
+    const std::string text = testsupport::PdfText(path);
     std::size_t at = 0;
     for (int i = 0; i < 400; ++i) {
         const std::string line = "line " + std::to_string(i) + " of the printed text";

@@ -2,20 +2,16 @@
 // continuing where the last one stopped, until the whole text is out.
 
 #include "RichEditFixture.h"
-#include "tests/support/Ci.h"
+#include "tests/support/Files.h"
 
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -73,23 +69,6 @@ struct ImageDevice {
         return true;
     }
 };
-
-int PdfPageObjects(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray data = file.readAll();
-    // Page objects only, not the page tree ("/Type /Pages").
-    int count = 0;
-    for (qsizetype at = data.indexOf("/Type"); at >= 0; at = data.indexOf("/Type", at + 1)) {
-        qsizetype name = at + 5;
-        while (name < data.size() && std::isspace(static_cast<unsigned char>(data[name])))
-            ++name;
-        if (data.mid(name, 5) == "/Page" && (name + 5 >= data.size() || data[name + 5] != 's'))
-            ++count;
-    }
-    return count;
-}
 
 std::u16string OnlyBits(std::u16string_view text) {
     std::u16string bits;
@@ -245,7 +224,7 @@ protected:
             job.pages = RunJob(hdc, true, job.rc, [&] { writer.newPage(); });
             DeleteDC(hdc);
         }
-        job.pageObjects = PdfPageObjects(job.path);
+        job.pageObjects = testsupport::PdfPageCount(job.path.toStdString());
         return job;
     }
 
@@ -351,22 +330,13 @@ TEST_F(PrintTest, PagesTileTheTextAndBreakAtDisplayLines) {
 }
 
 TEST_F(PrintTest, PdfTextHoldsEveryBitLineOnceInOrder) {
-    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
-    if (pdftotext.isEmpty()) {
-        if (testsupport::UnderCi())
-            FAIL() << "pdftotext (poppler-utils) is missing under CI";
-        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed: the PDF's text is not "
-                        "checked; scripts/install-deps.sh installs it";
-    }
+    KELVOR_REQUIRE_PDFTOTEXT();
     LoadVariedDocument();
     const PdfJob job = PrintToPdf("bits.pdf");
     ExpectTiling(job.pages, 0, Length());
 
-    QProcess process;
-    process.start(pdftotext, {"-enc", "UTF-8", job.path, "-"});
-    ASSERT_TRUE(process.waitForFinished(60000));
-    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    const QStringList pageTexts = QString::fromUtf8(process.readAllStandardOutput()).split('\f');
+    const QStringList pageTexts =
+        QString::fromStdString(testsupport::PdfText(job.path.toStdString())).split('\f');
     // pdftotext ends every page with a form feed.
     ASSERT_EQ(pageTexts.size(), qsizetype(job.pages.size()) + 1);
     for (std::size_t i = 0; i < job.pages.size(); ++i) {

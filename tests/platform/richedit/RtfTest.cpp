@@ -3,26 +3,15 @@
 
 #include "RichEditFixture.h"
 #include "platform/locale/Locale.h"
-#include "tests/support/Ci.h"
+#include "tests/support/Files.h"
 #include "tests/support/LibreOffice.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 // Every character's and every paragraph's format, for comparing two documents.
 std::string FormatDump(const std::function<LRESULT(UINT, WPARAM, LPARAM)>& send, LONG length) {
@@ -334,7 +323,7 @@ TEST_F(RtfTest, MalformedInputGivesAnErrorNeverACrash) {
 
 TEST_F(RtfTest, ReadsWhatLibreOfficeWrites) {
     DWORD error = 1;
-    StreamIn(SF_RTF, ReadFile(KELVOR_FIXTURES "/libreoffice-formatted.rtf"), &error);
+    StreamIn(SF_RTF, testsupport::ReadFile(KELVOR_FIXTURES "/libreoffice-formatted.rtf"), &error);
     ASSERT_EQ(error, 0u);
     const std::u16string text = Text();
     EXPECT_EQ(
@@ -356,7 +345,7 @@ TEST_F(RtfTest, ReadsWhatLibreOfficeWrites) {
     Select(red, red + 3);
     EXPECT_EQ(CharFormat(SCF_SELECTION).crTextColor, RGB(255, 0, 0));
 
-    StreamIn(SF_RTF, ReadFile(KELVOR_FIXTURES "/libreoffice-table.rtf"), &error);
+    StreamIn(SF_RTF, testsupport::ReadFile(KELVOR_FIXTURES "/libreoffice-table.rtf"), &error);
     ASSERT_EQ(error, 0u);
     EXPECT_EQ(Text(), u"before\ra1\tb1\ra2\tb2\rafter");
 }
