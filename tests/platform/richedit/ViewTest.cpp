@@ -43,6 +43,14 @@ std::u16string Bits(int count, int seed = 1) {
     return bits;
 }
 
+// As many paragraphs as count, each one short word.
+std::u16string ShortLines(int count) {
+    std::u16string text;
+    for (int p = 0; p < count; ++p)
+        text += u"line\r";
+    return text;
+}
+
 // Lets what is queued run, repaints included: the view repaints at most once a frame.
 void Pump() {
     QTest::qWait(40);
@@ -163,11 +171,7 @@ TEST_F(ViewTest, AWidthChangeRewrapsInStepsWithoutMovingTheView) {
 
 TEST_F(ViewTest, ScrollMessagesMoveByDisplayLines) {
     Make(400, 100);
-    std::u16string text;
-    for (int p = 0; p < 50; ++p) {
-        text += u"line\r";
-    }
-    SetText(text);
+    SetText(ShortLines(50));
     EXPECT_EQ(Send(EM_SCROLL, SB_LINEUP), LRESULT(0x00010000)); // at the top already
     EXPECT_EQ(Send(EM_SCROLL, SB_LINEDOWN), LRESULT(0x00010001));
     EXPECT_EQ(FirstVisible(), 1);
@@ -449,9 +453,6 @@ TEST_F(ViewTest, LinkTextSendsEnLinkForTheMouseOverIt) {
                              [](const Notification& n) { return n.code == EN_LINK; }));
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(ViewTest, PastedTextKeepsItsFormats) {
     Make(300, 100);
@@ -473,17 +474,10 @@ TEST_F(ViewTest, PastedTextKeepsItsFormats) {
     EXPECT_EQ(QApplication::clipboard()->text(), QString("plain"));
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(ViewTest, TheWheelScrollsThreeLinesANotch) {
     Make(300, 100);
-    std::u16string text;
-    for (int p = 0; p < 40; ++p) {
-        text += u"line\r";
-    }
-    SetText(text);
+    SetText(ShortLines(40));
     const QPointF at(20, 20);
     QWheelEvent down(at, Widget()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -591,9 +585,6 @@ TEST_F(ViewTest, EditedLayoutMatchesAFreshLayout) {
     }
 }
 
-} // namespace
-
-namespace {
 
 // A scroll bar that appears when the text outgrows the window takes its width from the text,
 // which wraps narrower at once; a view that showed the end still shows it after a resize.
@@ -622,9 +613,6 @@ TEST_F(ViewTest, TheTextMakesRoomForAScrollBarAndKeepsTheEndInView) {
     EXPECT_TRUE(endIsTheLastLineInView());
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(ViewTest, RedrawOffPaintsNothingUntilTurnedOnAndInvalidated) {
     Make(200, 60);
@@ -639,18 +627,11 @@ TEST_F(ViewTest, RedrawOffPaintsNothingUntilTurnedOnAndInvalidated) {
     EXPECT_GT(CountColor(Grab(), green), 0);
 }
 
-} // namespace
-
-namespace {
 
 // The scroll bar's actions come back to the window as WM_VSCROLL, and the bar follows.
 TEST_F(ViewTest, TheScrollBarScrollsThroughTheWindow) {
     Make(300, 100, WS_VSCROLL | ES_DISABLENOSCROLL);
-    std::u16string text;
-    for (int p = 0; p < 100; ++p) {
-        text += u"line\r";
-    }
-    SetText(text);
+    SetText(ShortLines(100));
     Grab(); // a paint brings the bar up to date
     auto* bar = Widget()->findChild<QScrollBar*>();
     ASSERT_NE(bar, nullptr);
@@ -672,9 +653,6 @@ TEST_F(ViewTest, TheScrollBarScrollsThroughTheWindow) {
     EXPECT_EQ(FirstVisible(), 0);
 }
 
-} // namespace
-
-namespace {
 
 // Whatever the operator and the program do, in whatever order, the document stays sound and
 // the view's answers stay in range: keys, clicks, drags, wheel, replacements, formats,
