@@ -186,9 +186,6 @@ TEST_F(RichEditControlTest, NothingIsPaintedWhileRedrawIsLocked) {
     EXPECT_GT(CountColor(Rendered(widget), QColor(192, 192, 192)), 0);
 }
 
-} // namespace
-
-namespace {
 
 // A change of reading order sets the selection's paragraphs to the control's alignment.
 TEST_F(RichEditControlTest, ABidirectionalModeChangeSetsTheParagraphAlignment) {

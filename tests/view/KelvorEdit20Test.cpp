@@ -102,9 +102,6 @@ TEST_F(FeedTest, EverySenderReachesTheFeedInOrder) {
     EXPECT_EQ(Text(), expected);
 }
 
-} // namespace
-
-namespace {
 
 // A failing insertion leaves the handler; for a posted character it reaches the central
 // handler, and the view keeps what it had.

@@ -196,9 +196,6 @@ TEST_F(RichEditTest, OptionsAndModifyFlag) {
     EXPECT_EQ(Send(EM_SETOLECALLBACK, 0, 0), 0);
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(RichEditTest, ClipboardCopyCutPasteAndTheSaveQuestion) {
     SetText(u"copy me");
@@ -221,9 +218,6 @@ TEST_F(RichEditTest, ClipboardCopyCutPasteAndTheSaveQuestion) {
     EXPECT_EQ(notes_.back().code, EN_SAVECLIPBOARD);
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(RichEditTest, LoadedLibraryGivesTheClassAndItsProcedureForSubclassing) {
     WNDCLASS wc;

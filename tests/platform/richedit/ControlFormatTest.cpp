@@ -177,9 +177,6 @@ TEST_F(RichEditTest, ParagraphFormatsPerParagraph) {
     EXPECT_EQ(shortForm.rgxTabs[0], 720);
 }
 
-} // namespace
-
-namespace {
 
 class UrlDetectTest : public RichEditTest {
 protected:

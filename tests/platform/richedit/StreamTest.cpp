@@ -146,9 +146,6 @@ TEST_F(RichEditTest, RtfStreamsBothWaysInSmallChunks) {
     EXPECT_EQ(StreamOut(SF_RTF | SFF_PLAINRTF, &error).find("\\lang1043"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(RichEditTest, ObjectPlaceholdersInEveryOutputFormat) {
     SetText(u"ab");
