@@ -74,6 +74,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* src, int srcLen
 
 // Convenience forms over whole strings (embedded zeros included), flags 0, used by the rest
 // of the program. An unknown code page gives an empty result with GetLastError set.
+// Upper- or lower-cases length units of text in place by the system locale's rules, one
+// unit for one; returns length.
+DWORD CharUpperBuffW(WCHAR* text, DWORD length);
+DWORD CharLowerBuffW(WCHAR* text, DWORD length);
+
 std::u16string AnsiToWide(const std::string& text, UINT codePage = CP_ACP);
 std::string WideToAnsi(const std::u16string& text, UINT codePage = CP_ACP);
 

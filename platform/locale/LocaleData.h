@@ -54,3 +54,6 @@ std::u16string PictureFromIcuPattern(std::u16string_view pattern, bool shortDate
 // Copies text and its terminating zero into an A-form caller's buffer: size 0 asks for the
 // size needed (terminator included), a short buffer fails with ERROR_INSUFFICIENT_BUFFER.
 int DeliverText(const std::string& text, char* out, int outLen);
+
+// CharUpperBuffW / CharLowerBuffW by the rules of a given language.
+DWORD MapCaseForLanguage(WCHAR* text, DWORD length, bool upper, LANGID language);

@@ -43,7 +43,35 @@ void RichEditControl::CreateView(const CREATESTRUCT* create) {
     SetWindowWidget(hwnd_, widget); // which gives the widget the window's size
     layout_ = std::make_unique<TextLayout>(doc_, widget->logicalDpiY());
     layout_->SetWidth(wordWrap_ ? std::max(1, TextWidth()) : TextLayout::WrapOff);
+    AttachObjects(*layout_);
     doc_.Lines().SetBreaker(layout_.get());
+}
+
+void RichEditControl::AttachObjects(TextLayout& layout) {
+    layout.SetObjectPainter([this](QPainter& painter, Pos pos, const QRectF& cell) {
+        return PaintObject(painter, pos, cell);
+    });
+    layout.SetObjectSizer([this](Pos pos) {
+        const ObjectEntry* entry = objectTable_.Find(doc_.ObjectAt(pos));
+        return entry ? entry->size : SIZEL{};
+    });
+}
+
+bool RichEditControl::PaintObject(QPainter& painter, Pos pos, const QRectF& cell) {
+    const ObjectEntry* entry = objectTable_.Find(doc_.ObjectAt(pos));
+    ComPtr<IViewObject> view = entry ? entry->object.As<IViewObject>() : ComPtr<IViewObject>();
+    if (!view) {
+        return false;
+    }
+    // The layout gave the placeholder the object's extent; the object draws into that cell.
+    const QRect r = cell.toRect();
+    const RECT bounds{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+    HDC dc = CreateDeviceContext(&painter);
+    painter.save();
+    const HRESULT hr = view->Draw(entry->aspect, dc, &bounds);
+    painter.restore();
+    DeleteDC(dc);
+    return SUCCEEDED(hr);
 }
 
 void RichEditControl::TextReplaced(Pos pos, Pos removed, Pos inserted) {

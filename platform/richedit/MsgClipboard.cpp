@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QString>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -60,6 +61,17 @@ std::optional<LRESULT> RichEditControl::ClipboardMessage(UINT msg, WPARAM wParam
         if (msg == WM_CUT && (options_ & ECO_READONLY)) {
             return 0;
         }
+        if (ClipboardFromCallback(s, msg == WM_CUT ? RECO_CUT : RECO_COPY)) {
+            // The container's data stand for the selection. The system clipboard cannot
+            // carry a data object of ours, so it is emptied rather than left with older data.
+            clipboard->clear();
+            clipboardOwner = nullptr;
+            if (msg == WM_CUT) {
+                ReplaceSelection({}, true, msg, wParam, lParam);
+            }
+            return 0;
+        }
+        clipboardData_.Reset();
         clipboardText = doc_.Text(s.min, s.max - s.min);
         // Plain text for everyone, RTF so that a paste keeps the formats.
         std::string rtf;
@@ -89,13 +101,7 @@ std::optional<LRESULT> RichEditControl::ClipboardMessage(UINT msg, WPARAM wParam
                 if (!ProtectedChangeAllowed(s.min, s.max, msg, wParam, lParam)) {
                     return 0;
                 }
-                Source source{mime->data(type)};
-                EDITSTREAM in{reinterpret_cast<DWORD_PTR>(&source), 0, ReadBytes};
-                const Before before = Snapshot();
-                if (StreamIn(doc_, SF_RTF | SFF_SELECTION, in).changed) {
-                    anchor_ = doc_.GetSelection().min;
-                    ScrollToShow(anchor_);
-                    After(before, true);
+                if (InsertRtf(mime->data(type))) {
                     return 0;
                 }
                 break; // unreadable RTF: fall back to the plain text
@@ -116,6 +122,20 @@ std::optional<LRESULT> RichEditControl::ClipboardMessage(UINT msg, WPARAM wParam
     }
 }
 
+bool RichEditControl::InsertRtf(const QByteArray& rtf) {
+    Source source{rtf};
+    EDITSTREAM in{reinterpret_cast<DWORD_PTR>(&source), 0, ReadBytes};
+    const Before before = Snapshot();
+    const WPARAM flags = SF_RTF | SFF_SELECTION;
+    if (!StreamIn(doc_, flags, in, StreamInContext(flags)).changed) {
+        return false;
+    }
+    anchor_ = doc_.GetSelection().min;
+    ScrollToShow(anchor_);
+    After(before, true);
+    return true;
+}
+
 void RichEditControl::OfferClipboard() {
     if (clipboardOwner != this) {
         return;
@@ -126,7 +146,8 @@ void RichEditControl::OfferClipboard() {
         return; // someone else's data by now
     }
     ENSAVECLIPBOARD save{};
-    save.cObjectCount = 0;
+    save.cObjectCount =
+        LONG(std::count(clipboardText.begin(), clipboardText.end(), RichEditDocument::ObjectChar));
     save.cch = LONG(clipboardText.size());
     if (NotifyParent(save.nmhdr, EN_SAVECLIPBOARD) != 0) {
         clipboard->clear(); // the parent does not want the data kept
@@ -134,6 +155,7 @@ void RichEditControl::OfferClipboard() {
 }
 
 RichEditControl::~RichEditControl() {
+    ReleaseObjects();
     if (clipboardOwner == this) {
         clipboardOwner = nullptr;
     }

@@ -1,4 +1,4 @@
-// Options, the event mask, and the embedded-object interface queries.
+// Options and the event mask.
 
 #include "platform/richedit/RichEditControl.h"
 
@@ -61,21 +61,6 @@ std::optional<LRESULT> RichEditControl::OptionMessage(UINT msg, WPARAM wParam, L
     case EM_REQUESTRESIZE:
         reportedHeight_ = -1;
         NotifyResize();
-        return 0;
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<LRESULT> RichEditControl::ObjectMessage(UINT msg, WPARAM, LPARAM lParam) {
-    switch (msg) {
-    case EM_GETOLEINTERFACE:
-        // No object interface yet: callers skip their embedded-object features on 0.
-        if (auto** out = reinterpret_cast<void**>(lParam)) {
-            *out = nullptr;
-        }
-        return 0;
-    case EM_SETOLECALLBACK:
         return 0;
     default:
         return std::nullopt;

@@ -39,6 +39,7 @@ RichEditControl::Pos RichEditControl::FormatRange(FORMATRANGE& range, bool rende
                      ToPixels(range.rc.bottom - range.rc.top, dpiY));
     if (!printLayout_ || printLayout_->Dpi() != dpiY || printLayout_->Width() != area.width()) {
         printLayout_ = std::make_unique<TextLayout>(doc_, dpiY);
+        AttachObjects(*printLayout_);
         printLayout_->SetWidth(std::max(1, area.width()));
     }
     const LineIndex& lines = doc_.Lines();

@@ -94,16 +94,8 @@ std::optional<LRESULT> RichEditControl::SelectionMessage(UINT msg, WPARAM wParam
         }
         return LRESULT(count);
     }
-    case EM_SELECTIONTYPE: {
-        const Selection s = doc_.TextSelection();
-        const std::int64_t n = s.max - s.min;
-        WORD type = n == 0 ? SEL_EMPTY : WORD(SEL_TEXT | (n > 1 ? SEL_MULTICHAR : 0));
-        const std::int64_t objects = doc_.ObjectCount(s.min, s.max);
-        if (objects > 0) {
-            type |= objects > 1 ? SEL_MULTIOBJECT : SEL_OBJECT;
-        }
-        return type;
-    }
+    case EM_SELECTIONTYPE:
+        return SelectionType();
     default:
         return std::nullopt;
     }

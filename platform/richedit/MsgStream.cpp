@@ -12,7 +12,7 @@ std::optional<LRESULT> RichEditControl::StreamMessage(UINT msg, WPARAM wParam, L
             return 0;
         }
         const Before before = Snapshot();
-        const StreamInOutcome outcome = StreamIn(doc_, wParam, *stream);
+        const StreamInOutcome outcome = StreamIn(doc_, wParam, *stream, StreamInContext(wParam));
         if (outcome.changed) {
             After(before, true);
         }

@@ -8,6 +8,7 @@
 // "RICHEDIT20W", whose window procedure is the control.
 
 #include "platform/WinTypes.h"
+#include "platform/ole/Ole.h"
 #include "platform/window/Gdi.h"
 #include "platform/window/Window.h"
 
@@ -98,11 +99,7 @@ inline constexpr DWORD ENM_PROTECTED = 0x00200000;
 inline constexpr DWORD ENM_LINK = 0x04000000;
 
 // --- selection, text and limits ------------------------------------------------------------
-inline constexpr WORD SEL_EMPTY = 0x0000;
-inline constexpr WORD SEL_TEXT = 0x0001;
-inline constexpr WORD SEL_OBJECT = 0x0002;
-inline constexpr WORD SEL_MULTICHAR = 0x0004;
-inline constexpr WORD SEL_MULTIOBJECT = 0x0008;
+// The selection kinds (SEL_EMPTY ...) are in Ole.h, which the object callback shares.
 
 inline constexpr DWORD GT_DEFAULT = 0;
 inline constexpr DWORD GT_USECRLF = 1;
@@ -115,7 +112,7 @@ inline constexpr DWORD GTL_NUMCHARS = 8;
 inline constexpr DWORD GTL_NUMBYTES = 16;
 inline constexpr UINT CP_UNICODE = 1200; // the code page value that asks for UTF-16
 
-inline constexpr LRESULT E_INVALIDARG = LRESULT(std::int32_t(0x80070057));
+// E_INVALIDARG, which some messages answer, is Ole.h's.
 
 inline constexpr WPARAM SB_LINEUP = 0;
 inline constexpr WPARAM SB_LINEDOWN = 1;
@@ -365,10 +362,7 @@ struct PARAFORMAT2 {
 };
 
 // --- ranges and text ---------------------------------------------------------------------
-struct CHARRANGE {
-    LONG cpMin;
-    LONG cpMax;
-};
+// CHARRANGE comes with the object interfaces (Ole.h), whose callback takes it too.
 
 // Printing: render chrg into rc (twips) on hdc, measuring with hdcTarget.
 struct FORMATRANGE {

@@ -66,9 +66,13 @@ RichEditControl::RichEditControl(HWND hwnd, DWORD style) : hwnd_(hwnd) {
     }
     // A horizontally scrolling control does not wrap.
     wordWrap_ = !(style & (WS_HSCROLL | ES_AUTOHSCROLL));
+    ole_ = ComPtr<ControlOle>::Attach(MakeComObject<ControlOle>(this));
+    streaming_.objectText = [this](std::int32_t id) { return ObjectResultText(id); };
+    streaming_.objectRtf = [this](std::int32_t id) { return ObjectRtf(id); };
 }
 
 LRESULT RichEditControl::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    const ObjectScope scope(*this);
     using Handler = std::optional<LRESULT> (RichEditControl::*)(UINT, WPARAM, LPARAM);
     static constexpr Handler groups[] = {
         &RichEditControl::SelectionMessage, &RichEditControl::TextMessage,

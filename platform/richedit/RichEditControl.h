@@ -9,8 +9,10 @@
 // For the platform layer only (benchmarks and tests may reach the document through
 // RichEditControlOf); everything above talks to the window with messages.
 
+#include "platform/richedit/ObjectTable.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditDocument.h"
+#include "platform/richedit/RichEditOle.h"
 #include "platform/richedit/Streaming.h"
 #include "platform/richedit/TextLayout.h"
 
@@ -18,7 +20,10 @@
 #include <memory>
 #include <optional>
 
+class QByteArray;
+class QDropEvent;
 class QPainter;
+class QRectF;
 class RichEditWidget;
 
 class RichEditControl {
@@ -43,6 +48,18 @@ public:
     // Text for embedded objects in textized output; the object support fills it in.
     StreamContext& Streaming() { return streaming_; }
 
+    // --- embedded objects (ControlObjects.cpp), for the control's IRichEditOle -------------
+    HRESULT OleInsertObject(REOBJECT* object);
+    HRESULT OleGetObject(LONG iob, REOBJECT* object, DWORD flags);
+    LONG OleObjectCount() const;
+    // Inserts object at cp with a new storage (the callback's, else memory) that the object
+    // is saved into, and a new client site.
+    HRESULT InsertNewObject(IOleObject* object, LONG cp);
+    // The object of site asks to be measured and drawn again.
+    void ObjectLayoutChanged(IOleClientSite* site);
+    // A drag of text or RTF over the view (drop false) or its drop; false when refused.
+    bool DropEvent(QDropEvent* event, bool drop);
+
 private:
     // Message groups; each returns nullopt for a message that is not its own.
     std::optional<LRESULT> SelectionMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -52,6 +69,38 @@ private:
     std::optional<LRESULT> FormatMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> OptionMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> ObjectMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // --- embedded objects (ControlObjects.cpp) ----------------------------------------------
+    // While a message or an interface call is under way, placeholders may come and go; when
+    // the outermost one ends, the object table is brought in line with the document.
+    class ObjectScope {
+    public:
+        explicit ObjectScope(RichEditControl& control) : control_(control) { ++control_.depth_; }
+        ~ObjectScope();
+        ObjectScope(const ObjectScope&) = delete;
+        ObjectScope& operator=(const ObjectScope&) = delete;
+
+    private:
+        RichEditControl& control_;
+    };
+    LRESULT GetOleInterface(LPARAM lParam);
+    LRESULT SetOleCallback(LPARAM lParam);
+    // Tells the callback of objects that left the text (DeleteObject) and lets go of those
+    // that neither the text nor the undo history holds.
+    void SettleObjects();
+    void ReleaseObjects(); // the window is going
+    void ObjectContextMenu();
+    // Asks the callback for the clipboard data of a copy or cut; true when it gave them.
+    bool ClipboardFromCallback(const Selection& range, DWORD reco);
+    std::int32_t EmbedFromRtf(const RtfObjectData& data, std::int64_t base);
+    StreamContext StreamInContext(WPARAM flags);
+    std::string ObjectRtf(std::int32_t id);
+    std::u16string ObjectResultText(std::int32_t id);
+    bool PaintObject(QPainter& painter, std::int64_t pos, const QRectF& cell);
+    // Lays objects out at their extents and draws them through their IViewObject.
+    void AttachObjects(TextLayout& layout);
+    // The id of the single object the selection is, or 0.
+    std::int32_t SelectedObject() const;
+    WORD SelectionType() const;
     std::optional<LRESULT> ClipboardMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> ViewMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> ScrollMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -60,6 +109,9 @@ private:
     std::optional<LRESULT> PrintMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     // Asks the parent, as the control goes, whether the clipboard keeps our copy.
     void OfferClipboard();
+    // Pastes RTF over the selection (objects in it go through the object callback); false
+    // when it cannot be read.
+    bool InsertRtf(const QByteArray& rtf);
 
     // --- operations the messages share --------------------------------------------------
     // Replaces the selection as a message would; false when the parent refused it.
@@ -173,6 +225,13 @@ private:
     enum class Drag { None, Text, Bar } drag_ = Drag::None;
     Pos dragStart_ = 0;
     Pos reportedHeight_ = -1;
+
+    ObjectTable objectTable_;
+    ComPtr<ControlOle> ole_;
+    ComPtr<IRichEditOleCallback> callback_;
+    ComPtr<IDataObject> clipboardData_; // what the callback gave for the last copy or cut
+    int depth_ = 0;
+    bool settling_ = false;
 };
 
 // The control of a "RICHEDIT20W" window, or nullptr.

@@ -12,6 +12,7 @@
 #include "platform/richedit/RunStyles.h"
 #include "platform/richedit/SplitVector.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -144,6 +145,27 @@ public:
     void InsertObject(std::int32_t id);
     std::int32_t ObjectAt(Pos pos) const { return pos < Length() ? objects_.ValueAt(pos) : 0; }
     Pos ObjectCount(Pos min, Pos max) const;
+    // Calls fn(pos, id) for each placeholder in [min, max), in text order.
+    template <typename Fn> void ForEachObject(Pos min, Pos max, Fn&& fn) const {
+        max = std::min(max, Length());
+        if (min < max) {
+            objects_.ForEachRun(min, max - min, [&fn](Pos start, Pos length, std::int32_t id) {
+                for (Pos i = 0; id != 0 && i < length; ++i) {
+                    fn(start + i, id);
+                }
+            });
+        }
+    }
+    // Calls fn(id) for each placeholder the undo and redo history keeps for later.
+    template <typename Fn> void ForEachHeldObject(Fn&& fn) const {
+        for (const auto* history : {&undo_, &redo_}) {
+            for (const Action& action : *history) {
+                for (const auto& [offset, id] : action.saved.objects) {
+                    fn(id);
+                }
+            }
+        }
+    }
 
     // --- undo
     // -------------------------------------------------------------------------------------

@@ -1,14 +1,17 @@
 #include "platform/richedit/RichEditWidget.h"
 
 #include "platform/richedit/RichEdit.h"
+#include "platform/richedit/RichEditControl.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QScrollBar>
 
 RichEditWidget::RichEditWidget(HWND hwnd) : hwnd_(hwnd), scrollBar_(new QScrollBar(this)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
+    setAcceptDrops(true);
     scrollBar_->setOrientation(Qt::Vertical);
     scrollBar_->setFocusPolicy(Qt::NoFocus);
     scrollBar_->hide();
@@ -117,6 +120,27 @@ void RichEditWidget::StopCaretBlink() {
 void RichEditWidget::resizeEvent(QResizeEvent* event) {
     PlaceScrollBar();
     QWidget::resizeEvent(event);
+}
+
+void RichEditWidget::dragEnterEvent(QDragEnterEvent* event) {
+    Drop(event, false);
+}
+
+void RichEditWidget::dragMoveEvent(QDragMoveEvent* event) {
+    Drop(event, false);
+}
+
+void RichEditWidget::dropEvent(QDropEvent* event) {
+    Drop(event, true);
+}
+
+void RichEditWidget::Drop(QDropEvent* event, bool drop) {
+    RichEditControl* control = RichEditControlOf(hwnd_);
+    if (control && control->DropEvent(event, drop)) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 void RichEditWidget::PlaceScrollBar() {

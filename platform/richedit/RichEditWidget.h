@@ -41,9 +41,14 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Drops of text and RTF go to the control, which asks its object callback about them.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void PlaceScrollBar();
+    void Drop(QDropEvent* event, bool drop);
 
     HWND hwnd_;
     QScrollBar* scrollBar_;

@@ -13,7 +13,8 @@
 
 namespace rtfparse {
 
-enum class Dest { Body, Skip, FontTable, ColorTable };
+// ObjClass and ObjData: the class name and the data of the \object group being read.
+enum class Dest { Body, Skip, FontTable, ColorTable, ObjClass, ObjData };
 
 struct ParaState {
     ParaFormat pf;
@@ -86,6 +87,14 @@ private:
     // Destinations whose content is not body text, skipped even without \*.
     static bool IsSkippedDestination(std::string_view word);
 
+    // --- embedded objects (RtfObjects.cpp) ------------------------------------------------
+    // Whether word at a group's start begins or names a part of an object group.
+    bool ObjectDestination(std::string_view word);
+    bool ObjectWord(std::string_view word, long long param);
+    void ObjectByte(unsigned char b);
+    void ObjectBinary(std::string_view bytes);
+    void FinishObject();
+
     std::string_view data_;
     std::size_t pos_ = 0;
     RichEditDocument& doc_;
@@ -117,4 +126,11 @@ private:
     std::unordered_map<UINT, std::array<char16_t, 256>> tables_;
     bool lastWasPar_ = false;
     bool lastWasCell_ = false; // the last character is the tab of a \cell
+
+    // The \object group being read: the group depth it was opened at (-1: none), and
+    // what it carried so far.
+    std::size_t objectDepth_ = 0;
+    bool inObject_ = false;
+    RtfObjectData object_;
+    int objectNibble_ = -1; // the high half of a hex byte of \objdata
 };

@@ -135,6 +135,9 @@ void RtfParser::CloseGroup() {
     state_ = stack_.back();
     stack_.pop_back();
     runId_ = -1;
+    if (inObject_ && stack_.size() < objectDepth_) {
+        FinishObject();
+    }
     if (leftFontTable && state_.dest == Dest::Body) {
         // Text before any \f is in the default font, now that its name is known.
         state_.cf = PlainFormat();
@@ -190,6 +193,9 @@ void RtfParser::ControlWord() {
             Fail(RICHEDIT_ERROR_TRUNCATEDRTF);
             return;
         }
+        if (state_.dest == Dest::ObjData) {
+            ObjectBinary(data_.substr(pos_, std::size_t(param)));
+        }
         pos_ += std::size_t(param); // binary data: never text here
         return;
     }
@@ -214,12 +220,18 @@ void RtfParser::ControlWord() {
             state_.uprAnsiPending = true;
             return;
         }
+        if (ObjectDestination(word)) {
+            return;
+        }
         const bool known = word == "field" || word == "fldrslt" || word == "object" ||
                            word == "result" || word == "upr" || word == "ud";
         if ((ignorable && !known) || IsSkippedDestination(word)) {
             state_.dest = Dest::Skip;
             return;
         }
+    }
+    if (ObjectWord(word, param)) {
+        return;
     }
     switch (state_.dest) {
     case Dest::FontTable:
@@ -232,6 +244,8 @@ void RtfParser::ControlWord() {
         BodyWord(word, hasParam, param);
         break;
     case Dest::Skip:
+    case Dest::ObjClass:
+    case Dest::ObjData:
         break;
     }
 }
@@ -296,6 +310,10 @@ void RtfParser::ControlSymbol(char c) {
 
 void RtfParser::TextByte(unsigned char b) {
     groupStart_ = false;
+    if (state_.dest == Dest::ObjClass || state_.dest == Dest::ObjData) {
+        ObjectByte(b);
+        return;
+    }
     if (state_.dest == Dest::Skip || state_.dest == Dest::ColorTable) {
         if (state_.dest == Dest::ColorTable && b == ';') {
             colors_.push_back(
@@ -330,7 +348,12 @@ void RtfParser::TextByte(unsigned char b) {
 }
 
 void RtfParser::HexByte(unsigned char b) {
-    if (state_.dest == Dest::Skip || state_.dest == Dest::ColorTable) {
+    if (state_.dest == Dest::Skip || state_.dest == Dest::ColorTable ||
+        state_.dest == Dest::ObjData) {
+        return;
+    }
+    if (state_.dest == Dest::ObjClass) {
+        ObjectByte(b);
         return;
     }
     if (state_.dest == Dest::FontTable) {

@@ -5,13 +5,28 @@
 
 #include "platform/richedit/RichEditDocument.h"
 
+#include <functional>
+#include <string>
 #include <string_view>
+
+// What an RTF \object group carries.
+struct RtfObjectData {
+    std::string className;   // \objclass, as written (ASCII in practice)
+    std::string data;        // \objdata, decoded from hex
+    long long width = -1;    // \objw in twips, -1 when absent
+    long long height = -1;   // \objh in twips
+    std::u16string result;   // the \result text
+    std::int64_t offset = 0; // where the object goes in the text read
+};
 
 struct RtfReadOptions {
     UINT codePage = 1252;      // when the document declares none
     bool wholeDocument = true; // the last \par merges into the final paragraph mark
     bool plainRtf = false;     // ignore language-specific keywords
     int maxDepth = 512;        // deeper nesting is an error
+    // Turns an \object group into an object placeholder: returns the object's id, or 0 to
+    // keep the group's result text. Without it every object reads as its result text.
+    std::function<std::int32_t(const RtfObjectData& object)> embedObject;
 };
 
 struct RtfReadResult {

@@ -487,9 +487,15 @@ void Writer::WriteText(const char16_t* chars, std::int64_t count, std::int64_t d
             continue;
         }
         const char16_t c = chars[i];
-        if (c == RichEditDocument::ObjectChar && doc_.ObjectAt(docPos + i) != 0) {
-            const std::u16string text =
-                options_.objectText ? options_.objectText(doc_.ObjectAt(docPos + i)) : u" ";
+        const std::int32_t object =
+            c == RichEditDocument::ObjectChar ? doc_.ObjectAt(docPos + i) : 0;
+        const std::string group =
+            object != 0 && options_.objectRtf ? options_.objectRtf(object) : std::string();
+        if (!group.empty()) {
+            pendingDelimiter_ = false; // the group's brace ends a control word before it
+            out_.Put(group);
+        } else if (object != 0) {
+            const std::u16string text = options_.objectText ? options_.objectText(object) : u" ";
             for (char16_t t : text) {
                 WriteEscaped(t, currentCodePage_);
             }

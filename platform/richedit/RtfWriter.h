@@ -17,6 +17,8 @@ struct RtfWriteOptions {
     bool finalMark = true; // write the final paragraph mark as a last \par
     // Text standing for an embedded object; nullptr writes a space.
     std::function<std::u16string(std::int32_t objectId)> objectText;
+    // A whole {\object ...} group for an embedded object; empty (or nullptr) writes the text.
+    std::function<std::string(std::int32_t objectId)> objectRtf;
 };
 
 // Writes [start, end) of doc to sink; returns false when the sink refused a chunk.

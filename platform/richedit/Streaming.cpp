@@ -122,6 +122,7 @@ LRESULT StreamOut(const RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream,
         options.finalMark = finalMark;
         if (kind == SF_RTF) {
             options.objectText = context.objectText;
+            options.objectRtf = context.objectRtf;
         }
         WriteRtf(doc, start, end, options, sink);
     } else {
@@ -131,7 +132,8 @@ LRESULT StreamOut(const RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream,
     return accepted;
 }
 
-StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream) {
+StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream,
+                         const StreamContext& context) {
     StreamInOutcome outcome;
     stream.dwError = 0;
     if (!stream.pfnCallback) {
@@ -161,6 +163,9 @@ StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream
         options.codePage = GetACP();
         options.wholeDocument = !selection;
         options.plainRtf = (flags & SFF_PLAINRTF) != 0;
+        if (kind == SF_RTF) {
+            options.embedObject = context.embedObject;
+        }
         rtf = ReadRtf(data, doc, options);
         if (rtf.error != 0) {
             stream.dwError = rtf.error;

@@ -4,6 +4,7 @@
 
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditDocument.h"
+#include "platform/richedit/RtfReader.h"
 
 #include <functional>
 #include <string>
@@ -18,6 +19,11 @@ inline constexpr DWORD RICHEDIT_ERROR_SHORTWRITE = 0x8007001D;
 struct StreamContext {
     // Text for an embedded object in SF_TEXTIZED and SF_RTF output; nullptr writes a space.
     std::function<std::u16string(std::int32_t objectId)> objectText;
+    // An object as an RTF group in SF_RTF output; empty (or nullptr) writes objectText.
+    std::function<std::string(std::int32_t objectId)> objectRtf;
+    // Makes an object from an RTF \object group being read (at offset in the text read so
+    // far); returns its id, or 0 to keep the group's result text instead.
+    std::function<std::int32_t(const RtfObjectData& object)> embedObject;
 };
 
 // Returns what the message returns: the bytes the callback accepted.
@@ -31,4 +37,5 @@ struct StreamInOutcome {
 
 // Reads the whole stream first, so a failing callback or unreadable RTF leaves the
 // document as it was.
-StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream);
+StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream,
+                         const StreamContext& context = {});

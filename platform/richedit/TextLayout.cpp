@@ -204,6 +204,36 @@ void TextLayout::ComplexAdvances(FontEntry& entry, const char16_t* text, std::si
     }
 }
 
+std::optional<QSizeF> TextLayout::ObjectPixels(Pos pos) const {
+    if (!objectSizer_) {
+        return std::nullopt;
+    }
+    const SIZEL size = objectSizer_(pos);
+    if (size.cx <= 0 || size.cy <= 0) {
+        return std::nullopt;
+    }
+    // A damaged or silly extent must not make a line miles long or high.
+    static constexpr double MaxPixels = 8192;
+    const auto pixels = [this](LONG himetric) {
+        return std::clamp(double(himetric) * dpi_ / 2540.0, 1.0, MaxPixels);
+    };
+    return QSizeF(std::round(pixels(size.cx)), std::round(pixels(size.cy)));
+}
+
+void TextLayout::ObjectAdvances(Pos pos, const char16_t* text, std::size_t n,
+                                std::vector<double>& out) const {
+    if (!objectSizer_) {
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (text[i] == RichEditDocument::ObjectChar) {
+            if (const std::optional<QSizeF> size = ObjectPixels(pos + Pos(i))) {
+                out[i] = size->width();
+            }
+        }
+    }
+}
+
 void TextLayout::BreakParagraph(const ParagraphRef& para, std::int32_t from,
                                 std::vector<std::int32_t>& starts,
                                 std::vector<std::int32_t>& heights) {
@@ -260,6 +290,7 @@ void TextLayout::BreakParagraph(const ParagraphRef& para, std::int32_t from,
             shape = e.MeasureAll(t, count);
         } else {
             ComplexAdvances(e, t, count, complex);
+            ObjectAdvances(pos, t, count, complex);
         }
         const float* table = e.advances.data();
         const auto offset0 = std::int32_t(pos - para.start);
@@ -307,8 +338,15 @@ void TextLayout::BreakParagraph(const ParagraphRef& para, std::int32_t from,
                 heightSinceBreak = lineHeight;
             }
             x += w;
-            lineHeight = std::max(lineHeight, e.lineHeight);
-            heightSinceBreak = std::max(heightSinceBreak, e.lineHeight);
+            int height = e.lineHeight;
+            if (c == RichEditDocument::ObjectChar) {
+                // An object stands on the baseline: its height above it, the font's below.
+                if (const std::optional<QSizeF> size = ObjectPixels(para.start + offset)) {
+                    height = std::max(height, int(std::ceil(size->height() + e.descent)));
+                }
+            }
+            lineHeight = std::max(lineHeight, height);
+            heightSinceBreak = std::max(heightSinceBreak, height);
         }
         pos = runEnd;
     }
@@ -349,9 +387,15 @@ TextLayout::Line TextLayout::BuildLine(Pos para, Pos start, Pos end) {
                                         [](char16_t c) { return c < FontEntry::TableSize; });
         if (!simple) {
             ComplexAdvances(e, text.data(), text.size(), complex);
+            ObjectAdvances(pos, text.data(), text.size(), complex);
         }
         for (std::size_t i = 0; i < text.size(); ++i) {
             const Pos at = pos + Pos(i);
+            if (text[i] == RichEditDocument::ObjectChar) {
+                if (const std::optional<QSizeF> size = ObjectPixels(at)) {
+                    ascent = std::max(ascent, size->height());
+                }
+            }
             if (text[i] == u'\t') {
                 if (at > pieceStart) {
                     line.pieces.push_back({pieceStart, at, id, pieceX, x - pieceX, false});
@@ -415,6 +459,7 @@ double TextLayout::XOf(const Line& line, Pos pos) {
             std::vector<double> advances;
             const std::u16string whole = doc_.Text(piece.start, piece.end - piece.start);
             ComplexAdvances(e, whole.data(), whole.size(), advances);
+            ObjectAdvances(piece.start, whole.data(), whole.size(), advances);
             for (std::size_t i = 0; i < text.size(); ++i) {
                 w += advances[i];
             }
@@ -440,6 +485,7 @@ TextLayout::Pos TextLayout::PositionAt(const Line& line, double x) {
                                         [](char16_t c) { return c < FontEntry::TableSize; });
         if (!simple) {
             ComplexAdvances(e, text.data(), text.size(), advances);
+            ObjectAdvances(piece.start, text.data(), text.size(), advances);
         }
         double at = piece.x;
         for (std::size_t i = 0; i < text.size(); ++i) {
@@ -452,6 +498,36 @@ TextLayout::Pos TextLayout::PositionAt(const Line& line, double x) {
         return piece.end;
     }
     return line.end;
+}
+
+void TextLayout::DrawWithObjects(QPainter& painter, const Line& line, double left, double y,
+                                 double ascent, Pos start, const std::u16string& chars) {
+    Pos from = start;
+    const Pos end = start + Pos(chars.size());
+    for (Pos p = start; p <= end; ++p) {
+        const bool object =
+            p < end && chars[std::size_t(p - start)] == RichEditDocument::ObjectChar;
+        if (p < end && !object) {
+            continue;
+        }
+        if (p > from) {
+            painter.drawText(QPointF(left + XOf(line, from), y),
+                             QString::fromStdU16String(
+                                 chars.substr(std::size_t(from - start), std::size_t(p - from))));
+        }
+        if (object) {
+            const double x0 = left + XOf(line, p);
+            const double x1 = left + XOf(line, p + 1);
+            const std::optional<QSizeF> size = ObjectPixels(p);
+            const QRectF cell =
+                size ? QRectF(x0, y - size->height(), x1 - x0, size->height())
+                     : QRectF(x0 + 1, y - ascent, std::max(1.0, x1 - x0 - 2), ascent);
+            if (!objectPainter_ || !objectPainter_(painter, p, cell)) {
+                painter.drawRect(cell);
+            }
+        }
+        from = p + 1;
+    }
 }
 
 void TextLayout::DrawLine(QPainter& painter, const Line& line, QPointF origin, Pos selMin,
@@ -489,11 +565,11 @@ void TextLayout::DrawLine(QPainter& painter, const Line& line, QPointF origin, P
             painter.setFont(e.font);
             const double y = baseline - e.baselineShift;
             const std::u16string chars = doc_.Text(a, b - a);
-            if (chars.size() == 1 && chars[0] == RichEditDocument::ObjectChar) {
-                painter.drawRect(QRectF(x0 + 1, y - e.ascent, x1 - x0 - 2, e.ascent));
-                continue;
+            if (chars.find(RichEditDocument::ObjectChar) == std::u16string::npos) {
+                painter.drawText(QPointF(x0, y), QString::fromStdU16String(chars));
+            } else {
+                DrawWithObjects(painter, line, origin.x(), y, e.ascent, a, chars);
             }
-            painter.drawText(QPointF(x0, y), QString::fromStdU16String(chars));
             BYTE underline = e.format.underlineType;
             if (link && underline == CFU_UNDERLINENONE) {
                 underline = CFU_UNDERLINE;

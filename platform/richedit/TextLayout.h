@@ -15,7 +15,9 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -130,6 +132,15 @@ public:
     void DrawLine(QPainter& painter, const Line& line, QPointF origin, Pos selMin, Pos selMax,
                   const Colors& colors);
 
+    // Draws the embedded object at pos into its placeholder's cell; false leaves the
+    // placeholder's own frame.
+    using ObjectPainter = std::function<bool(QPainter& painter, Pos pos, const QRectF& cell)>;
+    void SetObjectPainter(ObjectPainter painter) { objectPainter_ = std::move(painter); }
+    // The size in HIMETRIC of the object whose placeholder is at pos; an empty size leaves
+    // the placeholder as wide and high as its character.
+    using ObjectSizer = std::function<SIZEL(Pos pos)>;
+    void SetObjectSizer(ObjectSizer sizer) { objectSizer_ = std::move(sizer); }
+
     FontEntry& EntryFor(std::int32_t formatId);
     int PixelsFromTwips(LONG twips) const { return int((std::int64_t(twips) * dpi_) / 1440); }
 
@@ -143,10 +154,21 @@ private:
     void ComplexAdvances(FontEntry& entry, const char16_t* text, std::size_t n,
                          std::vector<double>& out);
     int ScaledHeight(const ParaFormat& pf, int height) const;
+    // Draws chars (from start) at baseline y with each object placeholder in it drawn by
+    // the object painter (or framed) in its cell.
+    void DrawWithObjects(QPainter& painter, const Line& line, double left, double y, double ascent,
+                         Pos start, const std::u16string& chars);
 
     const RichEditDocument& doc_;
     int dpi_;
     std::int32_t width_ = WrapOff;
     std::unordered_map<CharFormat, std::unique_ptr<FontEntry>, CharFormatHash> fonts_;
     std::vector<FontEntry*> byId_; // fast path by format id; entry 0 is checked on each use
+    ObjectPainter objectPainter_;
+    ObjectSizer objectSizer_;
+    // The object at pos in pixels, or nullopt for a placeholder of its character's size.
+    std::optional<QSizeF> ObjectPixels(Pos pos) const;
+    // Gives the placeholders among text[0, n) (from pos) their objects' widths.
+    void ObjectAdvances(Pos pos, const char16_t* text, std::size_t n,
+                        std::vector<double>& out) const;
 };

@@ -1,4 +1,5 @@
 #include "platform/locale/Locale.h"
+#include "platform/locale/LocaleData.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -39,6 +40,22 @@ TEST(Compare, TurkishDottedAndDotlessI) {
     EXPECT_EQ(CompareStringA(kTurkish, NORM_IGNORECASE, "I", 1, "\xFD", 1), CSTR_EQUAL);
     EXPECT_EQ(CompareStringA(kTurkish, NORM_IGNORECASE, "\xDD", 1, "i", 1), CSTR_EQUAL);
     EXPECT_EQ(CompareStringA(kDutch, NORM_IGNORECASE, "\xC9", 1, "\xE9", 1), CSTR_EQUAL);
+}
+
+// Case mapping keeps one unit for one, so that positions in the text hold.
+TEST(CaseMapping, OneUnitForOneByTheLanguagesRules) {
+    const auto mapped = [](std::u16string text, bool upper, LCID lcid) {
+        EXPECT_EQ(MapCaseForLanguage(text.data(), DWORD(text.size()), upper, LANGID(lcid)),
+                  text.size());
+        return text;
+    };
+    // ß has no one-unit capital, nor the surrogate pair's halves: they stay.
+    EXPECT_EQ(mapped(u"http://é.nl ß 😀 ı", true, kDutch), u"HTTP://É.NL ß 😀 I");
+    EXPECT_EQ(mapped(u"FILE:\u0130", false, kEnglish), u"file:i"); // one unit, not i + dot
+    EXPECT_EQ(mapped(u"file", true, kTurkish), u"FİLE");
+    EXPECT_EQ(mapped(u"FILE", false, kTurkish), u"fıle");
+    EXPECT_EQ(mapped(u"file", true, kEnglish), u"FILE");
+    EXPECT_EQ(MapCaseForLanguage(nullptr, 3, true, LANGID(kEnglish)), 0u);
 }
 
 TEST(Compare, WordSortOfPunctuation) {
