@@ -151,6 +151,8 @@ public:
 
     TPopupMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(TPopupMenu* Value);
+    // The menu a context request shows: PopupMenu unless the control has a better one.
+    virtual TPopupMenu* GetPopupMenu() { return FPopupMenu; }
     TCursor Cursor() const { return FCursor; }
     void SetCursor(TCursor Value);
 

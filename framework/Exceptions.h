@@ -67,6 +67,7 @@ KELVOR_EXCEPTION(EFOpenError, EStreamError);
 KELVOR_EXCEPTION(EReadError, EStreamError);
 KELVOR_EXCEPTION(EWriteError, EStreamError);
 KELVOR_EXCEPTION(EOutOfMemory, Exception);
+KELVOR_EXCEPTION(EInvalidCast, Exception);
 // NOLINTEND(bugprone-macro-parentheses)
 
 // Message texts shared by several units.
@@ -77,6 +78,7 @@ inline constexpr const char* SFOpenError = "Cannot open file %s";
 inline constexpr const char* SReadError = "Stream read error";
 inline constexpr const char* SWriteError = "Stream write error";
 inline constexpr const char* SInvalidInteger = "'%s' is not a valid integer value";
+inline constexpr const char* SInvalidCast = "Invalid class typecast";
 inline constexpr const char* SListIndexError = "List index out of bounds (%d)";
 inline constexpr const char* SDuplicateName = "A component named %s already exists";
 inline constexpr const char* SInvalidName = "'%s' is not a valid component name";

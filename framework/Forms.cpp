@@ -94,6 +94,22 @@ int TScreen::PixelsPerInch() const {
     return screen ? qRound(screen->logicalDotsPerInch()) : 96;
 }
 
+HCURSOR TScreen::Cursors(TCursor Index) const {
+    static constexpr std::pair<TCursor, int> kCursors[] = {
+        {crArrow, IDC_ARROW},       {crIBeam, IDC_IBEAM},          {crCross, IDC_CROSS},
+        {crUpArrow, IDC_UPARROW},   {crSizeNESW, IDC_SIZENESW},    {crSizeNS, IDC_SIZENS},
+        {crSizeNWSE, IDC_SIZENWSE}, {crSizeWE, IDC_SIZEWE},        {crSizeAll, IDC_SIZEALL},
+        {crHourGlass, IDC_WAIT},    {crSQLWait, IDC_WAIT},         {crNo, IDC_NO},
+        {crNoDrop, IDC_NO},         {crAppStart, IDC_APPSTARTING}, {crHelp, IDC_HELP},
+        {crHandPoint, IDC_HAND}};
+    for (const auto& [cursor, id] : kCursors) {
+        if (cursor == Index) {
+            return LoadCursor(nullptr, id);
+        }
+    }
+    return LoadCursor(nullptr, IDC_ARROW);
+}
+
 int TScreen::Width() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry().width() : 0;
@@ -141,6 +157,19 @@ TForm::~TForm() {
     // The components go while the form is still whole (the base destructors would be too late).
     DestroyComponents();
     DestroyHandle();
+    if (FOleFrame) {
+        FOleFrame->FormDestroyed();
+        FOleFrame->Release();
+    }
+}
+
+IOleInPlaceFrame* TForm::OleFormFrame() {
+    if (!FOleFrame) {
+        FOleFrame = new TOleFormFrame(this);
+        FOleFrame->AddRef();
+    }
+    FOleFrame->AddRef();
+    return FOleFrame;
 }
 
 QWidget* TForm::Widget() const {

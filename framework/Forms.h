@@ -3,6 +3,7 @@
 // size (title bar and borders included, with the platform's classic metrics); its controls
 // are placed in the client area below the menu bar.
 
+#include "framework/ComObj.h"
 #include "framework/Controls.h"
 #include "framework/FormReader.h"
 
@@ -38,6 +39,8 @@ public:
     void SetPixelsPerInch(int Value) { FPixelsPerInch = Value; }
     int Width() const;
     int Height() const;
+    // The platform cursor for a cursor number (the arrow for numbers it has none for).
+    HCURSOR Cursors(TCursor Index) const;
 
 private:
     int FPixelsPerInch = 0;
@@ -96,6 +99,10 @@ public:
     TCloseEvent OnClose;
     TCloseQueryEvent OnCloseQuery;
 
+    // The frame objects embedded in this form's controls activate in, made on first use; the
+    // caller gets a reference.
+    IOleInPlaceFrame* OleFormFrame();
+
 protected:
     // Reads the form's data (its components, values and bindings), then runs OnCreate. A
     // derived form calls this at the end of its constructor, after filling Bindings().
@@ -120,6 +127,7 @@ private:
     void PlaceOnScreen();
     TPosition FPosition = poDesigned;
     TMainMenu* FMenu = nullptr;
+    TOleFormFrame* FOleFrame = nullptr; // holds one reference
     TFormBorderStyle FBorderStyle = bsSizeable;
     bool FScaled = true;
     int FPixelsPerInch = 96;

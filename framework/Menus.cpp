@@ -57,6 +57,11 @@ void TMenuItem::SetChecked(bool Value) {
     Changed();
 }
 
+void TMenuItem::SetDefault(bool Value) {
+    FDefault = Value;
+    Changed();
+}
+
 void TMenuItem::Add(TMenuItem* Item) {
     Insert(Count(), Item);
 }
@@ -166,6 +171,11 @@ void FillQMenu(QMenu* Menu, const TMenuItem* Item, const std::function<void(WORD
         action->setEnabled(child->Enabled());
         action->setCheckable(child->Checked());
         action->setChecked(child->Checked());
+        if (child->Default()) {
+            QFont font = action->font();
+            font.setBold(true);
+            action->setFont(font);
+        }
         const WORD command = child->Command();
         QObject::connect(action, &QAction::triggered, action,
                          [OnCommand, command] { RunGuarded([&] { OnCommand(command); }); });
@@ -220,7 +230,7 @@ void AttachPopupMenu(QWidget* Widget, TControl* Control) {
     QObject::connect(Widget, &QWidget::customContextMenuRequested, Widget,
                      [Widget, Control](const QPoint& pos) {
                          RunGuarded([&] {
-                             if (TPopupMenu* menu = Control->PopupMenu()) {
+                             if (TPopupMenu* menu = Control->GetPopupMenu()) {
                                  menu->SetPopupComponent(Control);
                                  const QPoint global = Widget->mapToGlobal(pos);
                                  menu->Popup(global.x(), global.y());

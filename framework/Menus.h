@@ -29,6 +29,9 @@ public:
     void SetVisible(bool Value);
     bool Checked() const { return FChecked; }
     void SetChecked(bool Value);
+    // The item a double click would choose: shown in bold.
+    bool Default() const { return FDefault; }
+    void SetDefault(bool Value);
 
     int Count() const { return static_cast<int>(FItems.size()); }
     TMenuItem* Items(int Index) const { return FItems.at(static_cast<size_t>(Index)); }
@@ -56,6 +59,7 @@ private:
     bool FEnabled = true;
     bool FVisible = true;
     bool FChecked = false;
+    bool FDefault = false;
     std::vector<TMenuItem*> FItems;
     TMenuItem* FParent = nullptr;
     TMenu* FMenu = nullptr; // set on the root item only

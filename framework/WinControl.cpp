@@ -368,14 +368,14 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_CONTEXTMENU:
         // The control's own menu; without one the window's class (an edit's menu) or the
         // parent (through DefWindowProc) has its say.
-        if (FPopupMenu) {
+        if (TPopupMenu* menu = GetPopupMenu()) {
             QPoint at(GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam));
             if (Message.LParam == -1) { // from the keyboard: at the control
                 QWidget* w = Widget();
                 at = w ? w->mapToGlobal(QPoint(0, 0)) : QPoint();
             }
-            FPopupMenu->SetPopupComponent(this);
-            FPopupMenu->Popup(at.x(), at.y());
+            menu->SetPopupComponent(this);
+            menu->Popup(at.x(), at.y());
             Message.Result = 1;
             return;
         }

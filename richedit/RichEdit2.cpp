@@ -72,6 +72,8 @@ TCustomRichEdit20::TCustomRichEdit20(TComponent* AOwner) : TCustomMemo(AOwner) {
     FWideTextMode = false;
     FWordFormatting = true;
     SetLanguage(TLanguage(GetSystemDefaultLCID() & 0xFFFF));
+    FCustomURLs = std::make_unique<TURLCollection>(this);
+    FCustomURLs->AddDefaultTypes();
     FURLColor = 0xFF0000;
     FURLCursor = -21; // crHandPoint
     LastChangeStart = 0;
@@ -93,6 +95,9 @@ TCustomRichEdit20::~TCustomRichEdit20() {
     } catch (...) {
         // A destructor must not throw; the window is gone either way.
     }
+    ReleaseSelectedObject();
+    FreeVerbs();
+    DetachOleCallback();
 }
 
 // --- properties ------------------------------------------------------------------------------
@@ -167,12 +172,6 @@ void TCustomRichEdit20::SetLines(TStrings* Value) {
 void TCustomRichEdit20::SetUndoLimit(int Value) {
     FUndoLimit = Value;
     Perform(EM_SETUNDOLIMIT, WPARAM(Value), 0);
-}
-
-void TCustomRichEdit20::SetIncludeOLE(bool Value) {
-    FIncludeOLE = Value;
-    // The callback object of the embedded-object support is created here once it exists.
-    RecreateWnd();
 }
 
 void TCustomRichEdit20::SetMaxLength(int Value) {
@@ -291,7 +290,7 @@ void TCustomRichEdit20::SetText(const std::string& Value) {
 }
 
 void TCustomRichEdit20::Clear() {
-    // Embedded objects are closed here once the embedded-object support exists.
+    CloseEmbeddedObjects();
     TCustomMemo::Clear();
     SetModified(false);
 }
@@ -364,13 +363,7 @@ void TCustomRichEdit20::CreateWnd() {
     SendMessage(FHandle, EM_SETOPTIONS, ECOOP_SET, LPARAM(options));
     SendMessage(FHandle, EM_SETLANGOPTIONS, 0, LangOptionBits(FLangOptions));
     if (FIncludeOLE) {
-        void* ole = nullptr;
-        if (!SendMessage(FHandle, EM_GETOLEINTERFACE, 0, reinterpret_cast<LPARAM>(&ole))) {
-            throw Exception("Unable to get interface");
-        }
-        if (!SendMessage(FHandle, EM_SETOLECALLBACK, 0, 0)) {
-            throw Exception("Unable to set callback");
-        }
+        ConnectOle();
     }
 }
 
@@ -384,6 +377,9 @@ void TCustomRichEdit20::DestroyWnd() {
         saved->SetPosition(0);
         FMemStream = std::move(saved);
     }
+    // The framework takes its procedure off the window before destroying it, so the
+    // control does here what it does on WM_DESTROY.
+    CloseOleObjects();
     TCustomMemo::DestroyWnd();
 }
 
@@ -507,11 +503,23 @@ namespace {
 
 using namespace published;
 
+const bool urlTypeRegistered = [] {
+    TClassRegistry::Queue(PersistentClass<TURLType>(
+        "TURLType", "TPersistent",
+        {String<TURLType>("Name", &TURLType::Name, &TURLType::SetName),
+         Color<TURLType>("Color", &TURLType::Color, &TURLType::SetColor, NoDefault),
+         Cursor<TURLType>("Cursor", &TURLType::Cursor, &TURLType::SetCursor, NoDefault),
+         Boolean<TURLType>("Underline", &TURLType::Underline, &TURLType::SetUnderline,
+                           NoDefault)}));
+    return true;
+}();
+
 const TClassRegistrar<TRichEdit20> registrar(
     "TRichEdit20", "TCustomMemo",
     {Enum<TRichEdit20>("AutoURLDetect", &TCustomRichEdit20::AutoURLDetect,
                        &TCustomRichEdit20::SetAutoURLDetect, {"adNone", "adDefault", "adExtended"},
                        NoDefault),
+     Collection<TRichEdit20>("CustomURLs", &TCustomRichEdit20::CustomURLs, true),
      Enum<TRichEdit20>(
          "BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode,
          {"bdLeftToRight", "bdRightToLeft", "bdRightToLeftNoAlign", "bdRightToLeftReadingOnly"}, 0),

@@ -14,9 +14,15 @@
 //                           turns into events
 //   RichEdit2Attributes.cpp character and paragraph attributes
 //   RichEdit2Strings.cpp    the line lists and streaming through converters
+//   RichEdit2URLs.cpp       URL schemes, the extended URL colouring and link notifications
+//   RichEdit2Ole.cpp        embedded objects: the container callback and the verb menu
 
+#include "framework/Collections.h"
+#include "framework/ComObj.h"
+#include "framework/Menus.h"
 #include "framework/StdCtrls.h"
 #include "framework/Streams.h"
+#include "platform/ole/Ole.h"
 #include "platform/richedit/RichEdit.h"
 #include "richedit/Langs.h"
 #include "richedit/WStrList.h"
@@ -280,6 +286,87 @@ private:
     TCustomRichEdit20* FRichEdit;
 };
 
+// --- URL schemes (RichEdit2URLs.cpp) -----------------------------------------------------------
+
+// One URL scheme: its name without the colon ("http"), and the colour, cursor and underline
+// of its links. The window text colour stands for the control's URLColor and cursor 0 for
+// its URLCursor.
+class TURLType : public TCollectionItem {
+public:
+    using TCollectionItem::TCollectionItem;
+    std::string ClassName() const override { return "TURLType"; }
+    // From another TURLType: all four properties; anything else changes nothing.
+    void Assign(TPersistent* Source) override;
+    std::string DisplayName() const { return FName; }
+
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& Value) { FName = Value; }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor Value) { FColor = Value; }
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value) { FCursor = Value; }
+    bool Underline() const { return FUnderline; }
+    void SetUnderline(bool Value) { FUnderline = Value; }
+
+private:
+    std::string FName;
+    TColor FColor = clWindowText;
+    TCursor FCursor = crDefault;
+    bool FUnderline = true;
+};
+
+// The control's URL schemes. Entry 0 gives the format of e-mail addresses; the others are
+// schemes, tried in order.
+class TURLCollection : public TCollection {
+public:
+    explicit TURLCollection(TCustomRichEdit20* RichEdit);
+    std::string ClassName() const override { return "TURLCollection"; }
+    TURLType* Items(int Index) const { return static_cast<TURLType*>(TCollection::Items(Index)); }
+    TCustomRichEdit20* RichEdit() const { return FRichEdit; }
+    // Updates the entry named Name (compared exactly) or adds one at the end.
+    void AddURLType(const std::string& Name, TColor Color, TCursor Cursor, bool Underline);
+    // The twelve schemes a new control has: "e-mail" first, then "http", "file", "mailto",
+    // "ftp", "https", "gopher", "nntp", "prospero", "telnet", "news" and "wais", each in the
+    // control's URL colour and cursor, underlined.
+    void AddDefaultTypes();
+
+private:
+    TCustomRichEdit20* FRichEdit;
+};
+
+// --- embedded objects (RichEdit2Ole.cpp) -------------------------------------------------------
+
+// What the platform rich edit control asks its container: storage for new objects, the
+// in-place frame, and how drops, deletions, clipboard data and context menus go.
+class TRichEditOleCallback : public TInterfacedImpl<IRichEditOleCallback> {
+public:
+    explicit TRichEditOleCallback(TCustomRichEdit20* RichEdit) : FRichEdit(RichEdit) {}
+    std::string ClassName() const override { return "TRichEditOleCallback"; }
+
+    HRESULT GetNewStorage(IStorage** Storage) override;
+    HRESULT GetInPlaceContext(IOleInPlaceFrame** Frame, IOleInPlaceUIWindow** Doc,
+                              OLEINPLACEFRAMEINFO* FrameInfo) override;
+    HRESULT ShowContainerUI(BOOL Show) override;
+    HRESULT QueryInsertObject(CLSID* Clsid, IStorage* Storage, LONG Cp) override;
+    HRESULT DeleteObject(IOleObject* Object) override;
+    HRESULT QueryAcceptData(IDataObject* Data, CLIPFORMAT* Format, DWORD Reco, BOOL Really,
+                            HGLOBAL MetaPict) override;
+    HRESULT ContextSensitiveHelp(BOOL EnterMode) override;
+    HRESULT GetClipboardData(CHARRANGE* Range, DWORD Reco, IDataObject** Data) override;
+    HRESULT GetDragDropEffect(BOOL Drag, DWORD KeyState, DWORD* Effect) override;
+    HRESULT GetContextMenu(WORD SelType, IOleObject* Object, CHARRANGE* Range,
+                           HMENU* Menu) override;
+
+    // The control is going; whoever still holds the callback gets answers without it.
+    void ControlDestroyed() { FRichEdit = nullptr; }
+
+protected:
+    HRESULT GetInterface(REFIID riid, void** Obj) override;
+
+private:
+    TCustomRichEdit20* FRichEdit; // not owned
+};
+
 // --- the control (RichEdit2.cpp, RichEdit2Messages.cpp) ---------------------------------------
 
 class TCustomRichEdit20 : public TCustomMemo {
@@ -332,6 +419,9 @@ public:
     void SetIncludeOLE(bool Value);
     bool AllowInPlace() const { return FAllowInPlace; }
     void SetAllowInPlace(bool Value) { FAllowInPlace = Value; }
+    TURLCollection* CustomURLs() const { return FCustomURLs.get(); }
+    // Empties the schemes, then adds those of Value in order (equal names merge).
+    void SetCustomURLs(TURLCollection* Value);
     void SetMaxLength(int Value) override;
 
     // The area PrintText prints, in printer pixels; all zero means the whole page.
@@ -379,6 +469,38 @@ public:
     // 0 without a window.
     LRESULT CallRichEditProc(UINT Msg, WPARAM WParam, LPARAM LParam);
 
+    // --- URL colouring (RichEdit2URLs.cpp) ---------------------------------------------------
+    // Gives the words of [RangeStart, RangeEnd], widened to whole URL words, the format of
+    // their URL scheme (link, colour, underline) and every other word the plain format. A
+    // range that widens to nothing stands for the whole text. Nothing is drawn and no change
+    // or selection event fires meanwhile; the selection and scroll position come back.
+    void ColorURLs(int RangeStart, int RangeEnd);
+    // Moves RangeStart back and RangeEnd forward over URL characters.
+    void WidenToURLWord(int& RangeStart, int& RangeEnd);
+    // Stops drawing and remembers the selection and the first visible line; the matching
+    // ResumeRedraw of the outermost SuspendRedraw puts them back and draws again.
+    void SuspendRedraw();
+    void ResumeRedraw();
+
+    // --- embedded objects (RichEdit2Ole.cpp) -------------------------------------------------
+    // The platform control's object interface while IncludeOLE and a window exist.
+    IRichEditOle* RichEditOle() const { return FRichEditOle; }
+    IRichEditOleCallback* OleCallback() const { return FOleCallback; }
+    // The object whose verbs VerbList and VerbMenu hold.
+    IOleObject* SelectedObject() const { return FSelectedObject; }
+    TStringList* VerbList() const { return FVerbList.get(); }
+    TPopupMenu* VerbMenu() const { return FVerbMenu; }
+    // The verb menu of a selected embedded object (with AutoVerbMenu), else PopupMenu.
+    TPopupMenu* GetPopupMenu() override;
+    // Fills VerbList with the container-menu verbs of SelectedObject.
+    void BuildVerbList();
+    // Runs a verb of SelectedObject: a VerbList index above 0, -65536 for the primary verb,
+    // anything else as a verb number.
+    void ExecuteVerb(int Verb);
+    void VerbMenuClick(TObject* Sender);
+    // Closes every embedded object without saving.
+    void CloseEmbeddedObjects();
+
     // Prints the whole text, a page at a time, as a job named Caption.
     virtual void PrintText(const std::string& Caption);
 
@@ -413,6 +535,18 @@ private:
     void HandleSetCursor(TMessage& Message);
     void HandlePaint(TMessage& Message);
     void HandleTextChange(TMessage& Message);
+    void HandleDestroy(TMessage& Message);
+    // RichEdit2URLs.cpp: the cursor and the URL events for a link under the mouse.
+    void HandleLink(const ENLINK& Link);
+    // RichEdit2Ole.cpp
+    friend class TRichEditOleCallback;
+    void FreeVerbs();
+    void ReleaseSelectedObject();
+    // Window creation with IncludeOLE: the object interface and our callback.
+    void ConnectOle();
+    // What the window's end does: close the objects, release the object interface.
+    void CloseOleObjects();
+    void DetachOleCallback();
     // Runs Action with OnChange and OnSelectionChange detached (and attached again after).
     void WithoutChangeEvents(const std::function<void()>& Action);
     // The "RTF" form-data value.
@@ -449,6 +583,17 @@ private:
     bool FIncludeOLE = false;
     bool FAllowInPlace = false;
     bool FDestroying = false; // the window goes for good: no content to keep
+    std::unique_ptr<TURLCollection> FCustomURLs;
+    // What SuspendRedraw saw, for ResumeRedraw.
+    int FSavedSelStart = 0;
+    int FSavedSelLength = 0;
+    int FSavedFirstLine = 0;
+    // Each holds one reference while set.
+    IRichEditOle* FRichEditOle = nullptr;
+    IRichEditOleCallback* FOleCallback = nullptr;
+    IOleObject* FSelectedObject = nullptr;
+    std::unique_ptr<TStringList> FVerbList;
+    TPopupMenu* FVerbMenu = nullptr; // owned by the control
 };
 
 // The control with its properties published for form data.

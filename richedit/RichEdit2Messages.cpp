@@ -80,6 +80,9 @@ void TCustomRichEdit20::WndProc(TMessage& Message) {
     case WM_PAINT:
         HandlePaint(Message);
         return;
+    case WM_DESTROY:
+        HandleDestroy(Message);
+        return;
     case WM_RBUTTONUP:
         // Systems before version 5 raise no context menu of their own.
         if (MajorVersion() < 5) {
@@ -245,18 +248,33 @@ bool TCustomRichEdit20::HandleNotification(TMessage& Message) {
         return true;
     }
     case EN_LINK:
-        // The URL cursor and the URL events answer links once URL support is in place.
+        HandleLink(*reinterpret_cast<const ENLINK*>(header)); // the result stays 0
         return true;
     default:
         return true;
     }
 }
 
+// Before OnChange: the extended URL colouring of the words around the change, and of those
+// around the previous one.
 void TCustomRichEdit20::HandleTextChange(TMessage& Message) {
-    // Before OnChange: the extended URL colouring of custom schemes runs here once URL
-    // support is in place (only outside loading, with adExtended, custom schemes, EN_CHANGE
-    // and no redraw lock).
-    (void)Message;
+    const TComponentState state = ComponentState();
+    if (state.Contains(csLoading) || state.Contains(csReading) || FAutoURLDetect != adExtended ||
+        FCustomURLs->Count() == 0 || HIWORD(Message.WParam) != EN_CHANGE || RedrawLock != 0) {
+        return;
+    }
+    CHARRANGE selection{};
+    SendMessage(Handle(), EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    ColorURLs(std::min<int>(LastChangeStart, selection.cpMin),
+              std::max<int>(LastChangeEnd, selection.cpMax));
+    LastChangeStart = selection.cpMin;
+    LastChangeEnd = selection.cpMax;
+}
+
+// A window destroyed from outside (its parent went first) still closes its objects.
+void TCustomRichEdit20::HandleDestroy(TMessage& Message) {
+    CloseOleObjects();
+    TCustomMemo::WndProc(Message);
 }
 
 void TCustomRichEdit20::ResizeRequested(const RECT& Rect) {

@@ -302,22 +302,35 @@ void TRichEditStrings20::LoadFromStream(TStream& Stream) {
             temporary = make();
         converter = temporary.get();
     }
+    // Custom URL schemes are marked in the whole text after a load, also a failed one.
+    const auto colorURLs = [this, &temporary] {
+        temporary.reset();
+        if (FRichEdit->AutoURLDetect() == adExtended) {
+            FRichEdit->LastChangeStart = 0;
+            FRichEdit->LastChangeEnd = FRichEdit->TextLength();
+            FRichEdit->ColorURLs(FRichEdit->LastChangeStart, FRichEdit->LastChangeEnd);
+        }
+    };
     TStreamCookie cookie{converter, &Stream, FRichEdit};
     EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&cookie), 0, StreamLoad};
     const std::int64_t start = Stream.Position();
     const WPARAM flags = StreamInFlags(*FRichEdit);
-    FRichEdit->Perform(EM_STREAMIN, flags, reinterpret_cast<LPARAM>(&stream));
-    if ((flags & SF_RTF) && stream.dwError != 0) {
-        // Not readable as rich text: read the same bytes again as plain text.
-        Stream.SetPosition(start);
-        stream.dwError = 0;
-        FRichEdit->Perform(EM_STREAMIN, SF_TEXT | (flags & (SFF_SELECTION | SFF_PLAINRTF)),
-                           reinterpret_cast<LPARAM>(&stream));
-        if (stream.dwError != 0)
-            throw EOutOfResources(SLoadFailed);
+    try {
+        FRichEdit->Perform(EM_STREAMIN, flags, reinterpret_cast<LPARAM>(&stream));
+        if ((flags & SF_RTF) && stream.dwError != 0) {
+            // Not readable as rich text: read the same bytes again as plain text.
+            Stream.SetPosition(start);
+            stream.dwError = 0;
+            FRichEdit->Perform(EM_STREAMIN, SF_TEXT | (flags & (SFF_SELECTION | SFF_PLAINRTF)),
+                               reinterpret_cast<LPARAM>(&stream));
+            if (stream.dwError != 0)
+                throw EOutOfResources(SLoadFailed);
+        }
+    } catch (...) {
+        colorURLs();
+        throw;
     }
-    // The extended URL colouring of the whole loaded text (from 0 to the text length) runs
-    // here once custom URL schemes are coloured.
+    colorURLs();
 }
 
 void TRichEditStrings20::SaveToStream(TStream& Stream) {
