@@ -47,8 +47,9 @@ std::size_t FitUniform(const char16_t* t, std::size_t i, std::size_t count, bool
                        double advance, double limit, double& x) {
     const std::size_t plain =
         hasBlanks ? std::size_t(std::find_if(t + i, t + count, IsBlank) - t) - i : count - i;
-    auto k = std::size_t(std::max(0.0, std::floor((limit - x) / advance)));
-    k = std::min(k, plain);
+    // Compared as a double first: without wrapping the limit is infinite, and so is the fit.
+    const double fit = std::floor((limit - x) / advance);
+    std::size_t k = fit >= double(plain) ? plain : std::size_t(std::max(0.0, fit));
     while (k < plain && x + double(k + 1) * advance <= limit) {
         ++k;
     }
