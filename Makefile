@@ -47,7 +47,7 @@ sanitize:
 bench: deps
 	@cmake -S . -B $(BUILD_DIR)-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKELVOR_BUILD_TESTS=OFF -DKELVOR_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BUILD_DIR)-bench -j $(JOBS)
-	@for b in $(BUILD_DIR)-bench/bench/bench_*; do [ -f "$$b" ] && [ -x "$$b" ] && "$$b"; done; true
+	@scripts/bench-report.sh $(BUILD_DIR)-bench
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -18,6 +18,7 @@
 // longer runs at full speed end in the view's insertion error.
 
 #include "BenchProcess.h"
+#include "Report.h"
 #include "ViewBenchSupport.h"
 #include "app/Main.h"
 #include "framework/Application.h"
@@ -322,5 +323,13 @@ int main(int argc, char** argv) {
                 peerRate / 1e6, static_cast<long long>(peer.bytes),
                 static_cast<long long>(peer.lines), peer.seconds);
     std::printf("  simulator: %s\n", ours.simulatorSummary.c_str());
+
+    Report("Station data shown by the monitor, end to end", ">= 10 MB/s",
+           Cell("%.2f MB/s", rate / 1e6), Cell("QPlainTextEdit %.2f MB/s", peerRate / 1e6),
+           rate >= GoalBytesPerSecond);
+    Report("Longest gap of a 10 ms timer while data flows", "<= 100 ms",
+           Cell("%.1f ms", ours.longestGapMs), "", ours.longestGapMs <= GoalGapMs);
+    Report("Memory per byte received", "<= 24 B", Cell("%.2f B", ours.perByteRss), "",
+           ours.perByteRss <= GoalMemoryPerByte);
     return 0;
 }

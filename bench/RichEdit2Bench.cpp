@@ -13,10 +13,12 @@
 // 100000 (about 1.6 GB of text).
 
 #include "BenchProcess.h"
+#include "Report.h"
 #include "ViewBenchSupport.h"
 #include "framework/Forms.h"
 #include "richedit/RichEdit2.h"
 
+#include <QTextEdit>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -179,6 +181,40 @@ std::vector<double> RunPlainTextEdit(int lines) {
     return times;
 }
 
+// The same lines appended to a QTextEdit of the same width with word wrap, its document
+// growing: milliseconds per append.
+std::vector<double> RunTextEdit(int lines) {
+    QTextEdit edit;
+    edit.setFont(MonitorFont());
+    edit.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit.setLineWrapMode(QTextEdit::WidgetWidth);
+    edit.setWordWrapMode(QTextOption::WordWrap);
+    edit.resize(WrapWidth + 40, ViewHeight);
+    edit.show();
+    ProcessEvents();
+    std::vector<QString> bits;
+    for (int i = 0; i < 16; ++i) {
+        bits.push_back(QString::fromStdU16String(BitLine(i)));
+    }
+    std::vector<double> times;
+    for (int i = 0; i < lines; ++i) {
+        const auto start = Clock::now();
+        edit.append(bits[std::size_t(i) % bits.size()]);
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if ((i + 1) % 100 == 0) {
+            ProcessEvents();
+        }
+    }
+    return times;
+}
+
+// The mean of the first or the last n values.
+double MeanOf(const std::vector<double>& values, std::size_t n, bool last) {
+    n = std::min(n, values.size());
+    const auto from = last ? values.end() - std::ptrdiff_t(n) : values.begin();
+    return Mean(std::vector<double>(from, from + std::ptrdiff_t(n)));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +227,8 @@ int main(int argc, char** argv) {
     const OurRun ours = RunRichEdit(lines);
     std::fprintf(stderr, "QPlainTextEdit: appending %d lines\n", PeerLines);
     const std::vector<double> peer = RunPlainTextEdit(PeerLines);
+    std::fprintf(stderr, "QTextEdit: appending %d lines\n", PeerLines);
+    const std::vector<double> textEdit = RunTextEdit(PeerLines);
 
     const double first = Mean(ours.first);
     const double last = Mean(ours.last);
@@ -227,5 +265,23 @@ int main(int argc, char** argv) {
     std::printf("  peer QPlainTextEdit::appendPlainText, first %d lines, same width, word wrap: "
                 "%.3f ms per line (median %.3f)\n",
                 PeerLines, Mean(peer), Median(peer));
+
+    std::printf("  peer QTextEdit::append, same lines: %.3f ms per line over the first 100, "
+                "%.3f ms over lines %d-%d\n",
+                MeanOf(textEdit, 100, false), MeanOf(textEdit, 100, true), PeerLines - 99,
+                PeerLines);
+    const std::string peerAdd = Cell("QPlainTextEdit %.2f ms, QTextEdit %.2f ms (first %d)",
+                                     Mean(peer), Mean(textEdit), PeerLines);
+    Report(Cell("Lines.Add of a 16,384-bit line, first %d of %d", Window, lines), "< 0.2 ms",
+           Cell("%.3f ms", first), peerAdd, first < GoalMsPerAdd);
+    Report(Cell("Lines.Add, last %d of %d", Window, lines), "< 0.2 ms", Cell("%.3f ms", last), "",
+           last < GoalMsPerAdd);
+    Report("Lines.Add, last / first", "<= 1.5x", Cell("%.2fx", ratio),
+           Cell("lines %d-%d / 1-100: QPlainTextEdit %.2fx, QTextEdit %.2fx", PeerLines - 99,
+                PeerLines, MeanOf(peer, 100, true) / MeanOf(peer, 100, false),
+                MeanOf(textEdit, 100, true) / MeanOf(textEdit, 100, false)),
+           ratio <= GoalRatio);
+    Report("Memory per character after Lines.Add (resident set)", "<= 2.5 B",
+           Cell("%.2f B", ours.perCharRss), "", ours.perCharRss <= GoalBytesPerChar);
     return 0;
 }

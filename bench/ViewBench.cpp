@@ -18,6 +18,7 @@
 // machine may be shared. BENCH_VIEW_SHOTS=<folder> saves pictures of the painted windows.
 
 #include "BenchProcess.h"
+#include "Report.h"
 #include "ViewBenchSupport.h"
 
 namespace {
@@ -72,11 +73,13 @@ void BM_AppendCharOurs(benchmark::State& state) {
     if (paragraph < 1000) {
         shortWall = perChar;
         shortCpu = cpuPerChar;
+        Measured()["append_short_us"] = perChar * 1e6;
         Figure("2a",
                "append one character, ours, paragraph of %lld: %.2f us wall, %.2f us CPU per "
                "character",
                static_cast<long long>(base - paraStart), perChar * 1e6, cpuPerChar * 1e6);
     } else {
+        Measured()["append_long_us"] = perChar * 1e6;
         char ratio[128] = "no short paragraph measured in this run to compare with";
         if (shortWall > 0 && shortCpu > 0) {
             std::snprintf(ratio, sizeof ratio,
@@ -139,9 +142,11 @@ void BM_AppendCharQPlainTextEdit(benchmark::State& state) {
     static double shortParagraph = 0;
     if (paragraph < 1000) {
         shortParagraph = perChar;
+        Measured()["append_peer_short_us"] = perChar * 1e6;
         Figure("2c", "  peer QPlainTextEdit, paragraph of %d: %.2f us per character", paragraph,
                perChar * 1e6);
     } else {
+        Measured()["append_peer_long_us"] = perChar * 1e6;
         char ratio[32] = "n/a";
         if (shortParagraph > 0) {
             std::snprintf(ratio, sizeof ratio, "%.0fx", perChar / shortParagraph);
@@ -192,6 +197,7 @@ void BM_PaintScreen(benchmark::State& state) {
         state.counters["big_ms"] = bigMedian * 1e3;
         state.counters["ratio"] = bigMedian / smallMedian;
         const double bigBytes = double(big->Length());
+        Measured()["paint_ratio"] = bigMedian / smallMedian;
         Figure("3a",
                "paint one screen (%dx%d, text width %d, median of %d): 10 lines %.2f ms, "
                "%d lines (%.2f GB) %.2f ms; ratio %.2fx (goal <= 1.5)",
@@ -238,6 +244,7 @@ void BM_PaintScreenQPlainTextEdit(benchmark::State& state) {
         state.SetIterationTime(big);
         state.counters["small_ms"] = small * 1e3;
         state.counters["big_ms"] = big * 1e3;
+        Measured()["paint_peer_ratio"] = big / small;
         Figure("3c",
                "  peer QPlainTextEdit viewport repaint: 10 lines %.2f ms, %d lines "
                "(100 MB) %.2f ms; ratio %.2fx",
@@ -316,6 +323,7 @@ void BM_PaintDuringRewrap(benchmark::State& state) {
             state.counters["rewrap_s_" + std::to_string(k)] = run.seconds;
         }
         state.SetIterationTime(longest);
+        Measured()["rewrap_longest_paint_ms"] = longest * 1e3;
         const double perChar = double(window->Lines().LayoutFootprintBytes()) / chars;
         state.counters["layout_bytes_per_char"] = perChar;
         Figure("4b",
@@ -329,6 +337,49 @@ BENCHMARK(BM_PaintDuringRewrap)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+// The rows of the closing table, from what this run measured (a filtered run has fewer).
+void ReportView() {
+    const auto& m = Measured();
+    const auto has = [&](const char* key) { return m.count(key) != 0; };
+    const std::string hundred = "wrap_MBps_" + std::to_string(HundredMegabyteLines);
+    if (has(hundred.c_str())) {
+        const double ours = m.at(hundred);
+        Report("Wrapping 100 MB of bit lines at 700 px", ">= 200 MB/s", Cell("%.0f MB/s", ours),
+               has("wrap_peer_MBps") ? Cell("QPlainTextEdit %.2f MB/s", m.at("wrap_peer_MBps"))
+                                     : std::string(),
+               ours >= 200);
+    }
+    if (has("append_short_us") && has("append_long_us")) {
+        const double ratio = m.at("append_long_us") / m.at("append_short_us");
+        Report("Appending a character: paragraph of 16,000 / of 100", "<= 1.5x",
+               Cell("%.2fx (%.2f us)", ratio, m.at("append_long_us")),
+               has("append_peer_short_us") && has("append_peer_long_us")
+                   ? Cell("QPlainTextEdit %.0fx (%.0f us)",
+                          m.at("append_peer_long_us") / m.at("append_peer_short_us"),
+                          m.at("append_peer_long_us"))
+                   : std::string(),
+               ratio <= 1.5);
+    }
+    if (has("paint_ratio")) {
+        Report("Painting a screen: 100,000 lines / 10 lines", "<= 1.5x",
+               Cell("%.2fx", m.at("paint_ratio")),
+               has("paint_peer_ratio")
+                   ? Cell("QPlainTextEdit %.2fx (100 MB)", m.at("paint_peer_ratio"))
+                   : std::string(),
+               m.at("paint_ratio") <= 1.5);
+    }
+    if (has("rewrap_longest_paint_ms")) {
+        Report("Longest paint while 100 MB re-wraps", "<= 50 ms",
+               Cell("%.1f ms", m.at("rewrap_longest_paint_ms")), "",
+               m.at("rewrap_longest_paint_ms") <= 50);
+    }
+    if (has("layout_bytes_per_char")) {
+        Report("Layout memory per character", "<= 0.25 B",
+               Cell("%.3f B", m.at("layout_bytes_per_char")), "",
+               m.at("layout_bytes_per_char") <= 0.25);
+    }
+}
 
 } // namespace
 
@@ -350,5 +401,6 @@ int main(int argc, char** argv) {
             std::printf("%s\n", line.c_str());
         }
     }
+    ReportView();
     return 0;
 }

@@ -97,6 +97,12 @@ __attribute__((format(printf, 2, 3))) inline void Figure(const std::string& key,
     Figures()[key] = line;
 }
 
+// Figures kept by name for the closing table (ours and the peers', from the same run).
+inline std::map<std::string, double>& Measured() {
+    static std::map<std::string, double> measured;
+    return measured;
+}
+
 // --- the monitor's text and font ----------------------------------------------------------
 
 inline std::u16string BitLine(int seed) {

@@ -53,6 +53,7 @@ void BM_WrapOurs(benchmark::State& state) {
     state.counters["cpu_MB/s"] = bytes / cpu / 1e6;
     state.counters["lines/para"] = double(firstParagraphLines);
     state.counters["display_lines"] = double(displayLines);
+    Measured()["wrap_MBps_" + std::to_string(state.range(0))] = bytes / seconds / 1e6;
     Figure("1a-" + std::to_string(state.range(0)),
            "wrap fast path, ours, SetBreaker, %lld bit lines (%.1f MB): %.0f MB/s wall, "
            "%.0f MB/s CPU (goal >= 200), %lld display lines per paragraph",
@@ -205,6 +206,7 @@ void BM_WrapQPlainTextEdit(benchmark::State& state) {
     state.counters["cpu_MB/s"] = bytes / layoutCpu / 1e6;
     state.counters["with_setPlainText_MB/s"] = bytes / (layoutSeconds + setSeconds) / 1e6;
     state.counters["lines/para"] = firstParagraphLines;
+    Measured()["wrap_peer_MBps"] = bytes / layoutSeconds / 1e6;
     Figure("1d",
            "  peer QPlainTextEdit, %d bit lines (%.1f MB): layout %.2f MB/s wall, %.2f MB/s CPU; "
            "setPlainText + layout %.2f MB/s wall; %d display lines per paragraph",
@@ -232,6 +234,7 @@ void BM_LayoutMemory(benchmark::State& state) {
         const double document = double(f.doc.FootprintBytes());
         state.counters["layout_bytes_per_char"] = layout / chars;
         state.counters["document_bytes_per_char"] = document / chars;
+        Measured()["layout_bytes_per_char"] = layout / chars;
         Figure("4a",
                "layout memory, %.0f MB at %d pixels: %.4f bytes per character (goal <= 0.25), "
                "%.1f MB in all; the whole document %.2f bytes per character",
