@@ -156,6 +156,10 @@ BOOL IsWindow(HWND hwnd) {
     return hwnd && WindowTable::Instance().IsLive(hwnd) ? TRUE : FALSE;
 }
 
+int LiveWindowCount() {
+    return static_cast<int>(WindowTable::Instance().LiveCount());
+}
+
 WNDPROC SetWindowProc(HWND hwnd, WNDPROC proc) {
     WindowRecord* record = RecordOrError(hwnd);
     if (!record)

@@ -149,6 +149,8 @@ HWND CreateWindowExW(DWORD exStyle, const std::u16string& className,
 // WM_DESTROY to the window, then its children are destroyed, then WM_NCDESTROY.
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd); // safe from any thread
+// How many windows are alive now, hidden utility windows included; for leak checks.
+int LiveWindowCount(); // safe from any thread
 
 // --- messages ----------------------------------------------------------------------------
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -40,6 +40,11 @@ bool WindowTable::IsLive(HWND hwnd) const {
     return windows.count(hwnd) != 0;
 }
 
+std::size_t WindowTable::LiveCount() const {
+    std::lock_guard guard(liveLock);
+    return windows.size();
+}
+
 HWND WindowTable::FindByWidget(const QWidget* widget) const {
     if (!widget)
         return nullptr;

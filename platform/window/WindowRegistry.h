@@ -42,6 +42,7 @@ public:
     void Remove(HWND hwnd);
     WindowRecord* Find(HWND hwnd);
     bool IsLive(HWND hwnd) const;
+    std::size_t LiveCount() const;
     HWND FindByWidget(const QWidget* widget) const;
 
     std::map<std::string, WNDCLASS> classes;

@@ -64,6 +64,32 @@ TEST(WindowLifecycle, DestroyReachesChildrenBeforeTheParentIsGone) {
     EXPECT_FALSE(IsWindow(grandchild));
 }
 
+// The live count is what leak checks rely on: every kind of window counts while it lives, a
+// destroyed parent takes its children out of it, and a refused creation leaves nothing behind.
+TEST(WindowLifecycle, LiveCountFollowsCreationAndDestruction) {
+    const int before = LiveWindowCount();
+    HWND parent = MakeWindow();
+    HWND child = MakeWindow(parent);
+    MakeWindow(child);
+    HWND utility = AllocateHWnd(DefWindowProc);
+    EXPECT_EQ(LiveWindowCount(), before + 4);
+    DestroyWindow(parent);
+    EXPECT_EQ(LiveWindowCount(), before + 1);
+    DeallocateHWnd(utility);
+    EXPECT_EQ(LiveWindowCount(), before);
+
+    WNDCLASS wc;
+    wc.lpszClassName = "RefusesNcCreate";
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        return m == WM_NCCREATE ? FALSE : DefWindowProc(h, m, w, l);
+    };
+    RegisterClass(wc);
+    EXPECT_EQ(
+        CreateWindowEx(0, "RefusesNcCreate", u"", 0, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr),
+        nullptr);
+    EXPECT_EQ(LiveWindowCount(), before);
+}
+
 TEST(WindowLifecycle, DestroyFromInsideItsOwnProcedureIsSafe) {
     HWND hwnd = MakeWindow();
     WNDPROC original = GetWindowProc(hwnd);
