@@ -14,6 +14,20 @@ namespace soak {
 std::uint64_t ResidentBytes();
 std::uint64_t PeakResidentBytes(); // the high-water mark of the resident set
 
+// Whether the resident set follows memory in use: AddressSanitizer holds freed memory in its
+// quarantine, so under it the resident set only grows and says nothing about leaks.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool ResidentSetFollowsUse = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool ResidentSetFollowsUse = false;
+#else
+inline constexpr bool ResidentSetFollowsUse = true;
+#endif
+#else
+inline constexpr bool ResidentSetFollowsUse = true;
+#endif
+
 int OpenFdCount(); // entries of /proc/self/fd, without the one used to list them
 
 // Qt offers no process-wide list of timers. This counts the timers registered for every object
