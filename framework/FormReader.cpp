@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <cmath>
 #include <set>
 
 using formdata::FromJsonString;
@@ -54,8 +55,9 @@ long long IntegerOf(const QJsonValue& v, const std::string& where) {
     if (!v.isDouble())
         Fail(where, "expected a number, found " + JsonTypeName(v));
     const double d = v.toDouble();
-    if (d != static_cast<double>(static_cast<long long>(d)))
-        Fail(where, "expected an integer, found " + std::to_string(d));
+    // The range test comes first: converting a double beyond long long is undefined.
+    if (!(d >= -0x1p63 && d < 0x1p63) || d != std::trunc(d))
+        Fail(where, "expected an integer, found " + QString::number(d, 'g', 17).toStdString());
     return static_cast<long long>(d);
 }
 
@@ -158,7 +160,11 @@ public:
         try {
             if (top.contains("name")) {
                 const std::string name = StringOf(top.value("name"), "form data.name");
-                FRoot->SetName(name);
+                try {
+                    FRoot->SetName(name);
+                } catch (const std::exception& e) {
+                    Fail("form data.name", e.what());
+                }
             }
             const std::string where = FRoot->Name().empty() ? FRoot->ClassName() : FRoot->Name();
             ReadProperties(FRoot, ObjectOf(top, "properties", where), where);
@@ -291,8 +297,12 @@ private:
             if (!v.isArray())
                 Fail(where, "expected an array of names, found " + JsonTypeName(v));
             long long bits = 0;
-            for (const QJsonValue item : v.toArray())
-                bits |= 1LL << EnumValue(p, StringOf(item, where), where);
+            for (const QJsonValue item : v.toArray()) {
+                const long long bit = EnumValue(p, StringOf(item, where), where);
+                if (bit >= 64)
+                    Fail(where, "'" + item.toString().toStdString() + "' does not fit in a set");
+                bits |= 1LL << bit;
+            }
             p.SetOrd(object, bits);
             return;
         }

@@ -56,10 +56,36 @@ std::string IcuConverterName(UINT codePage, int attempt) {
     }
 }
 
+struct Converter {
+    ConverterPtr converter;
+    // ICU's IBM-derived tables (932, the OEM code pages) trade 0x1A, 0x1C and 0x7F among
+    // U+001A, U+001C and U+007F; the platform maps those bytes to themselves.
+    bool swapsControls = false;
+};
+
+bool SwapsControls(UConverter* converter) {
+    const char byte = 0x1A;
+    const char* source = &byte;
+    UChar unit = 0;
+    UChar* target = &unit;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(converter, &target, target + 1, &source, source + 1, nullptr, true, &status);
+    ucnv_reset(converter);
+    return U_SUCCESS(status) && target == &unit + 1 && unit == 0x1C;
+}
+
+// The platform's control code for what an IBM-derived table decoded, and the reverse.
+char16_t ControlFromIbm(char16_t c) {
+    return c == 0x1C ? 0x1A : c == 0x7F ? 0x1C : c == 0x1A ? 0x7F : c;
+}
+char16_t ControlToIbm(char16_t c) {
+    return c == 0x1A ? 0x1C : c == 0x1C ? 0x7F : c == 0x7F ? 0x1A : c;
+}
+
 // One converter per code page and thread: converters keep state, and conversions happen on
 // whatever thread calls (the UI thread in practice, lookups possibly elsewhere).
-UConverter* ConverterFor(UINT codePage) {
-    thread_local std::unordered_map<UINT, ConverterPtr> cache;
+const Converter& ConverterFor(UINT codePage) {
+    thread_local std::unordered_map<UINT, Converter> cache;
     auto it = cache.find(codePage);
     if (it == cache.end()) {
         ConverterPtr converter;
@@ -74,9 +100,10 @@ UConverter* ConverterFor(UINT codePage) {
             else if (c)
                 ucnv_close(c);
         }
-        it = cache.emplace(codePage, std::move(converter)).first;
+        const bool swaps = converter && SwapsControls(converter.get());
+        it = cache.emplace(codePage, Converter{std::move(converter), swaps}).first;
     }
-    return it->second.get();
+    return it->second;
 }
 
 UINT ActualCodePage(UINT codePage) {
@@ -178,7 +205,8 @@ bool Decode(UINT codePage, bool strict, const char* src, size_t n, std::u16strin
         out = DecodeSymbol(src, n);
         return true;
     }
-    UConverter* converter = ConverterFor(codePage);
+    const Converter& entry = ConverterFor(codePage);
+    UConverter* converter = entry.converter.get();
     if (!converter) {
         error = ERROR_INVALID_PARAMETER;
         return false;
@@ -207,6 +235,10 @@ bool Decode(UINT codePage, bool strict, const char* src, size_t n, std::u16strin
         error = state.invalid ? ERROR_NO_UNICODE_TRANSLATION : ERROR_INVALID_PARAMETER;
         return false;
     }
+    if (entry.swapsControls) {
+        for (char16_t& c : out)
+            c = ControlFromIbm(c);
+    }
     return true;
 }
 
@@ -217,10 +249,18 @@ bool Encode(UINT codePage, bool strict, const char16_t* src, size_t n, const cha
         out = EncodeSymbol(src, n, defaultChar ? *defaultChar : '?', usedDefault);
         return true;
     }
-    UConverter* converter = ConverterFor(codePage);
+    const Converter& entry = ConverterFor(codePage);
+    UConverter* converter = entry.converter.get();
     if (!converter) {
         error = ERROR_INVALID_PARAMETER;
         return false;
+    }
+    std::u16string swapped;
+    if (entry.swapsControls) {
+        swapped.assign(src, n);
+        for (char16_t& c : swapped)
+            c = ControlToIbm(c);
+        src = swapped.data();
     }
     EncodeState state{IsUnicodeCodePage(codePage) ? std::string("\xEF\xBF\xBD")
                       : defaultChar               ? std::string(1, *defaultChar)

@@ -419,6 +419,8 @@ inline constexpr DWORD RICHEDIT_ERROR_INVALIDRTF = 0xFFFFFFF0;   // not RTF at a
 inline constexpr DWORD RICHEDIT_ERROR_TRUNCATEDRTF = 0x80070026; // ended inside a group
 inline constexpr DWORD RICHEDIT_ERROR_BADRTF = 0xFFFFFFF2;       // malformed escape or too deep
 inline constexpr DWORD RICHEDIT_ERROR_OUTOFMEMORY = 0x8007000E;
+// Text in a code page this machine cannot convert: an error rather than text that vanishes.
+inline constexpr DWORD RICHEDIT_ERROR_NOTRANSLATION = 0x80070459;
 
 // --- notification structures ----------------------------------------------------------------
 struct SELCHANGE {

@@ -124,10 +124,10 @@ void RtfParser::FontTableWord(std::string_view word, bool hasParam, long long pa
                (word == "fnil" || word == "froman" || word == "fswiss" || word == "fmodern" ||
                 word == "fscript" || word == "fdecor" || word == "ftech" || word == "fbidi")) {
         font.pitchAndFamily = PitchAndFamilyFromRtf(word, font.pitchAndFamily & 0x0F);
-    } else if (word == "u" && hasParam && !fontNameDone_) {
-        font.face += AnsiToWide(fontNameBytes_, FontCodePage(font));
+    } else if (word == "u" && hasParam && !fontNameDone_ && UnicodeUnit(param) >= 0) {
+        font.face += DecodeBytes(fontNameBytes_, FontCodePage(font));
         fontNameBytes_.clear();
-        font.face.push_back(char16_t(param < 0 ? param + 65536 : param));
+        font.face.push_back(char16_t(UnicodeUnit(param)));
         skipFallback_ = state_.uc;
     }
 }
@@ -146,7 +146,7 @@ void RtfParser::FinishFontName() {
     auto it = fonts_.find(fontEntry_);
     if (it != fonts_.end()) {
         FontEntry& font = it->second;
-        font.face += AnsiToWide(fontNameBytes_, FontCodePage(font));
+        font.face += DecodeBytes(fontNameBytes_, FontCodePage(font));
     }
     fontNameBytes_.clear();
 }
@@ -207,8 +207,14 @@ void RtfParser::BodyWord(std::string_view word, bool hasParam, long long param) 
         return;
     }
     if (word == "u" && hasParam) {
-        AppendChar(char16_t(param < 0 ? param + 65536 : param));
-        skipFallback_ = state_.uc;
+        // N is a signed 16-bit value (writers also use 32768..65535). Anything beyond names
+        // no UTF-16 unit: the word is ignored and its fallback text is read instead. \u0 is
+        // a space, as a NUL byte is: the document holds no NUL.
+        const int unit = UnicodeUnit(param);
+        if (unit >= 0) {
+            AppendChar(unit == 0 ? u' ' : char16_t(unit));
+            skipFallback_ = state_.uc;
+        }
         return;
     }
     if (word == "uc") {

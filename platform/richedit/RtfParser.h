@@ -69,6 +69,12 @@ private:
     void AppendChar(char16_t c);
     void AppendUnits(std::u16string_view units);
     void AppendAscii(std::string_view bytes);
+    // \uN as a UTF-16 unit, or -1 when N is outside what a signed or unsigned 16-bit
+    // value can say.
+    static int UnicodeUnit(long long param);
+    // Bytes in a code page as UTF-16; fails the read when they need a converter this
+    // machine does not have.
+    std::u16string DecodeBytes(const std::string& bytes, UINT codePage);
     void ParagraphBreak();
     std::int32_t CurrentRunId();
     std::int32_t CurrentParaId();

@@ -371,7 +371,12 @@ void RtfParser::HexByte(unsigned char b) {
         FlushBytes();
     }
     if (codePage != CP_UTF8 && !IsDoubleByteCodePage(codePage)) {
-        AppendChar(SingleByteTable(codePage)[b]);
+        const char16_t c = SingleByteTable(codePage)[b];
+        if (c == 0 && b != 0) {
+            Fail(RICHEDIT_ERROR_NOTRANSLATION);
+            return;
+        }
+        AppendChar(b == 0 ? u' ' : c); // \'00 reads as a NUL byte does
         return;
     }
     pendingCodePage_ = codePage;
@@ -384,7 +389,27 @@ void RtfParser::FlushBytes() {
     }
     const std::string bytes = std::move(pendingBytes_);
     pendingBytes_.clear();
-    AppendUnits(AnsiToWide(bytes, pendingCodePage_));
+    AppendUnits(DecodeBytes(bytes, pendingCodePage_));
+}
+
+std::u16string RtfParser::DecodeBytes(const std::string& bytes, UINT codePage) {
+    // Only a failed conversion turns bytes into nothing.
+    std::u16string out = AnsiToWide(bytes, codePage);
+    if (!out.empty() || bytes.empty()) {
+        return out;
+    }
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
+        return std::u16string(bytes.begin(), bytes.end()); // ASCII reads in any code page
+    }
+    Fail(RICHEDIT_ERROR_NOTRANSLATION);
+    return {};
+}
+
+int RtfParser::UnicodeUnit(long long param) {
+    if (param < -32768 || param > 65535) {
+        return -1;
+    }
+    return int(param < 0 ? param + 65536 : param);
 }
 
 const std::array<char16_t, 256>& RtfParser::SingleByteTable(UINT codePage) {
@@ -401,7 +426,8 @@ const std::array<char16_t, 256>& RtfParser::SingleByteTable(UINT codePage) {
         const char byte = char(b);
         WCHAR wide = u'?';
         if (MultiByteToWideChar(codePage, 0, &byte, 1, &wide, 1) != 1) {
-            wide = b < 0x80 ? char16_t(b) : u'?';
+            // 0 marks a byte with no converter: HexByte fails the read on it.
+            wide = b < 0x80 ? char16_t(b) : u'\0';
         }
         table[std::size_t(b)] = wide;
     }

@@ -47,6 +47,15 @@ void WriteText(const RichEditDocument& doc, std::int64_t start, std::int64_t end
     const bool textized = Kind(flags) == SF_TEXTIZED;
     const UINT codePage = TextCodePage(flags);
     std::u16string block;
+    if (start == 0 && start < end && doc.Text(0, 1)[0] == 0xFEFF) {
+        // Stream-in takes a leading mark as the stream's and drops it: a mark ahead of the
+        // text's own U+FEFF keeps that character.
+        if (unicode) {
+            sink.Put(std::string_view("\xFF\xFE", 2));
+        } else if (codePage == CP_UTF8) {
+            sink.Put("\xEF\xBB\xBF");
+        }
+    }
     const auto emit = [&](bool last) {
         // Never split a surrogate pair between two conversions.
         char16_t carry = 0;
@@ -93,6 +102,20 @@ void WriteText(const RichEditDocument& doc, std::int64_t start, std::int64_t end
         start += n;
     });
     emit(true);
+}
+
+// 8-bit text as UTF-16; false when the code page has no converter here, which would
+// otherwise drop the text without a word.
+bool DecodeText(const std::string& data, UINT codePage, std::u16string& text) {
+    text = AnsiToWide(data, codePage);
+    if (!text.empty() || data.empty()) {
+        return true;
+    }
+    if (std::all_of(data.begin(), data.end(), [](char c) { return (c & 0x80) == 0; })) {
+        text.assign(data.begin(), data.end()); // ASCII reads in any code page
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -184,8 +207,9 @@ StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream
             }
         } else if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             text = AnsiToWide(data.substr(3), CP_UTF8);
-        } else {
-            text = AnsiToWide(data, TextCodePage(flags));
+        } else if (!DecodeText(data, TextCodePage(flags), text)) {
+            stream.dwError = RICHEDIT_ERROR_NOTRANSLATION;
+            return outcome;
         }
         fragment.text = FoldLineBreaks(text);
         outcome.result = LRESULT(data.size());

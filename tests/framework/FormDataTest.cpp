@@ -332,6 +332,29 @@ TEST_F(FormData, MalformedTextAndWrongRootAreReported) {
     EXPECT_THROW(form->Load(TestFormData("", R"({"class": "TNope"})")), EClassNotFound);
 }
 
+TEST_F(FormData, OutOfRangeNumbersAndBadRootNamesAreReadErrors) {
+    // A double beyond long long is checked before it is converted (the conversion itself
+    // would be undefined).
+    for (const char* number : {"1e300", "-1e300", "9223372036854775807", "9.3e18", "0.5"}) {
+        auto form = NewForm();
+        const std::string components =
+            std::string(R"({"class": "TProbeComponent", "name": "P", "properties": {"Count": )") +
+            number + "}}";
+        try {
+            form->Load(TestFormData("", components));
+            ADD_FAILURE() << number << " was read";
+        } catch (const EReadError& e) {
+            EXPECT_NE(std::string(e.what()).find("P.Count: expected an integer"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(form->ComponentCount(), 0) << number;
+    }
+    // The root's own name goes through the same checks as a component's.
+    auto form = NewForm();
+    EXPECT_THROW(form->Load(R"({"class": "TTestForm", "name": "]orm1"})"), EReadError);
+    EXPECT_EQ(form->Name(), "");
+}
+
 TEST_F(FormData, AFieldOfAnotherClassIsAnError) {
     auto form = NewForm();
     TEdit* edit = nullptr;

@@ -51,6 +51,22 @@ TEST(CodePages, ShiftJisDoubleByteBothWays) {
     EXPECT_EQ(Encode(932, u"\u2460"), "\x87\x40");
 }
 
+TEST(CodePages, AsciiBytesMapToThemselvesInEveryCodePage) {
+    // ICU's IBM-derived tables (932, the OEM code pages) trade 0x1A, 0x1C and 0x7F among
+    // themselves; the platform does not, and a font name with them must survive RTF.
+    std::string ascii;
+    for (int b = 0; b < 0x80; ++b)
+        ascii.push_back(char(b));
+    const std::u16string wide(ascii.begin(), ascii.end());
+    for (UINT cp : {437u, 850u, 866u, 932u, 936u, 949u, 950u, 1252u, 10000u}) {
+        EXPECT_EQ(Decode(cp, ascii), wide) << cp;
+        EXPECT_EQ(Encode(cp, wide), ascii) << cp;
+    }
+    // Inside double-byte text too.
+    EXPECT_EQ(Decode(932, "\x1A\x93\xFA\x7F"), u"\u001A日\u007F");
+    EXPECT_EQ(Encode(932, u"\u001C日\u001A"), "\x1C\x93\xFA\x1A");
+}
+
 TEST(CodePages, OtherEastAsianAndSingleByteSamples) {
     EXPECT_EQ(Decode(936, "\xD6\xD0\xCE\xC4"), u"中文");
     EXPECT_EQ(Decode(950, "\xA4\xA4\xA4\xE5"), u"中文");

@@ -246,6 +246,69 @@ TEST_F(RtfTest, CharactersOutsideTheCodePageAndOddText) {
     ExpectRoundTrip();
 }
 
+TEST_F(RtfTest, TextInEveryFontCodePageReadsBackOrFails) {
+    // Shift JIS: the control bytes the IBM-derived tables trade among themselves.
+    SetText(u"name");
+    Select(0, 4);
+    SetCharFormat(SCF_SELECTION, CFM_FACE | CFM_CHARSET, 0, [](CHARFORMAT2W& cf) {
+        const std::u16string face = u"J\u001a\u001c\u007fp";
+        std::copy(face.begin(), face.end(), cf.szFaceName);
+        cf.bCharSet = SHIFTJIS_CHARSET;
+    });
+    ExpectRoundTrip();
+    Select(0, 1);
+    EXPECT_EQ(std::u16string(CharFormat(SCF_SELECTION).szFaceName), u"J\u001a\u001c\u007fp");
+    DWORD error = 1;
+    const std::string once = StreamOut(SF_RTF, &error);
+    StreamIn(SF_RTF, once, &error);
+    EXPECT_EQ(StreamOut(SF_RTF, &error), once);
+
+    // Johab has no converter here: its text is an error, never a silent gap; its ASCII
+    // (font names, text) reads.
+    const std::string cases[] = {
+        "{\\rtf1{\\fonttbl{\\f0\\fcharset130 Batang;}}\\f0 a\\'88\\'61b}",
+        "{\\rtf1{\\fonttbl{\\f0\\fcharset130 \\'88\\'61;}}\\f0 ab}",
+        "{\\rtf1{\\fonttbl{\\f0\\cpg12345 Odd;}}\\f0 a\\'e9b}",
+    };
+    for (const std::string& rtf : cases) {
+        SetText(u"kept");
+        StreamIn(SF_RTF, rtf, &error);
+        EXPECT_EQ(error, RICHEDIT_ERROR_NOTRANSLATION) << rtf;
+        EXPECT_EQ(Text(), u"kept") << rtf;
+    }
+    StreamIn(SF_RTF, "{\\rtf1{\\fonttbl{\\f0\\fcharset130 Batang;}}\\f0 ab\\'41}", &error);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(Text(), u"abA");
+    Select(0, 1);
+    EXPECT_EQ(std::u16string(CharFormat(SCF_SELECTION).szFaceName), u"Batang");
+}
+
+TEST_F(RtfTest, UnicodeEscapesAreSigned16BitValues) {
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"{\\rtf1 \\u65?\\u-4064?\\u-32768?\\u65535?\\u32767?}", u"A\uf020\u8000\uffff\u7fff"},
+        // Beyond 16 bits the word names nothing: its fallback stands, nothing wraps around.
+        {"{\\rtf1 \\u65601?x}", u"?x"},
+        {"{\\rtf1 \\u-32769 ab}", u"ab"},
+        {"{\\rtf1 \\uc2\\u2147483647 xyz}", u"xyz"},
+        // \u0 reads as a NUL byte does: a space, so the document never holds a NUL.
+        {"{\\rtf1 a\\u0?b}", u"a b"},
+        {std::string("{\\rtf1 a\0b}", 11), u"a b"},
+        {"{\\rtf1{\\fonttbl{\\f1\\fcharset2 Symbol;}}a\\'00b{\\f1\\'00}}", u"a b "},
+    };
+    for (const auto& [rtf, text] : cases) {
+        DWORD error = 1;
+        StreamIn(SF_RTF, rtf, &error);
+        EXPECT_EQ(error, 0u) << rtf;
+        EXPECT_EQ(Text(), text) << rtf;
+    }
+    // In a font name too.
+    DWORD error = 1;
+    StreamIn(SF_RTF, "{\\rtf1{\\fonttbl{\\f0 A\\u66?\\u70000?C;}}\\f0 x}", &error);
+    ASSERT_EQ(error, 0u);
+    Select(0, 1);
+    EXPECT_EQ(std::u16string(CharFormat(SCF_SELECTION).szFaceName), u"AB?C");
+}
+
 TEST_F(RtfTest, ReaderHandlesWhatWriterLikeDocumentsHold) {
     const std::string rtf =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\fcharset204 Cyr;}"

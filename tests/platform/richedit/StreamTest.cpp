@@ -1,6 +1,7 @@
 // EM_STREAMIN and EM_STREAMOUT in every format, with chunked and failing callbacks.
 
 #include "RichEditFixture.h"
+#include "platform/locale/Locale.h"
 #include "platform/richedit/RichEditControl.h"
 
 namespace {
@@ -50,6 +51,36 @@ TEST_F(RichEditTest, UnicodeTextInSkipsTheByteOrderMark) {
     StreamIn(SF_TEXT | SF_UNICODE, Utf16Le(u"no mark"), &error);
     EXPECT_EQ(Text(), u"no mark");
     EXPECT_EQ(error, 0u);
+}
+
+TEST_F(RichEditTest, TextInACodePageWithoutConverterIsAnErrorNotALoss) {
+    const WPARAM johab = SF_TEXT | SF_USECODEPAGE | (WPARAM(1361) << 16);
+    SetText(u"kept");
+    DWORD error = 0;
+    StreamIn(johab, "\x88\x61\xD0\x65 text", &error);
+    EXPECT_EQ(error, RICHEDIT_ERROR_NOTRANSLATION);
+    EXPECT_EQ(Text(), u"kept");
+    // ASCII needs no converter.
+    StreamIn(johab, "plain\r\n", &error);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(Text(), u"plain\r");
+}
+
+TEST_F(RichEditTest, ALeadingByteOrderMarkCharacterSurvivesARoundTrip) {
+    const WPARAM utf8 = SF_TEXT | SF_USECODEPAGE | (WPARAM(CP_UTF8) << 16);
+    for (const WPARAM flags : {utf8, SF_TEXT | SF_UNICODE}) {
+        SetText(u"\ufeffmarked\rline");
+        DWORD error = 1;
+        const std::string out = StreamOut(flags, &error);
+        ASSERT_EQ(error, 0u);
+        SetText(u"x");
+        StreamIn(flags, out, &error);
+        EXPECT_EQ(error, 0u);
+        EXPECT_EQ(Text(), u"\ufeffmarked\rline") << flags;
+    }
+    // Text without it gets no mark.
+    SetText(u"plain");
+    EXPECT_EQ(StreamOut(utf8), "plain");
 }
 
 TEST_F(RichEditTest, SelectionStreamingReplacesAndReadsOnlyTheSelection) {
