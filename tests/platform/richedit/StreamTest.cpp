@@ -177,7 +177,6 @@ TEST_F(RichEditTest, RtfStreamsBothWaysInSmallChunks) {
     EXPECT_EQ(StreamOut(SF_RTF | SFF_PLAINRTF, &error).find("\\lang1043"), std::string::npos);
 }
 
-
 TEST_F(RichEditTest, ObjectPlaceholdersInEveryOutputFormat) {
     SetText(u"ab");
     Select(1, 1);
