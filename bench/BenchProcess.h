@@ -3,23 +3,14 @@
 // benchmark never reaches past this machine), run headless unless told otherwise, and give
 // Qt a private runtime folder.
 
-#include "platform/winsock/Winsock.h"
+#include "tests/support/Headless.h"
 
-#include <QDir>
-#include <QFile>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 inline void PrepareBenchmarkProcess() {
-    EnableLoopbackOnlyGuard();
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/kelvor-bench-runtime";
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-    }
+    testsupport::PrepareHeadlessProcess("kelvor-bench-runtime");
 }
 
 // The process's resident set in bytes, from /proc/self/statm.

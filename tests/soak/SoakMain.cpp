@@ -14,6 +14,7 @@
 #include "tests/soak/Probes.h"
 #include "tests/soak/RefusedPort.h"
 #include "tests/soak/StreamCheck.h"
+#include "tests/support/Headless.h"
 #include "tests/support/Pump.h"
 #include "tests/tools/StationProcess.h"
 
@@ -471,14 +472,7 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stdout);
         return 0;
     }
-    EnableLoopbackOnlyGuard(); // nothing here may reach past this machine
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        const QString dir = QDir::tempPath() + "/kelvor-test-runtime";
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        ::setenv("XDG_RUNTIME_DIR", dir.toLocal8Bit().constData(), 1);
-    }
+    testsupport::PrepareHeadlessProcess("kelvor-test-runtime");
     QApplication qapp(argc, argv);
     return Soak(options).Run();
 }
