@@ -155,12 +155,9 @@ void TWinControl::DestroyWnd() {
         return;
     // The window holds the text while it exists; keep it for the next window.
     FText = FromWide(GetWindowText(FHandle));
-    HWND handle = FHandle;
-    ControlsByHandle().erase(handle);
-    FHandle = nullptr;
-    SetWindowProc(handle, FDefWndProc);
-    FDefWndProc = nullptr;
-    DestroyWindow(handle);
+    // Destroyed through our procedure, so that the control sees its WM_DESTROY as it would
+    // when its parent goes first; WM_NCDESTROY then forgets the handle.
+    DestroyWindow(FHandle);
 }
 
 void TWinControl::DestroyHandle() {
@@ -381,11 +378,12 @@ void TWinControl::WndProc(TMessage& Message) {
         }
         break;
     case WM_NCDESTROY:
-        // Destroyed from outside (its parent went first): forget the handle.
+        // The window's last message: forget the handle.
         if (FHandle) {
             DefaultHandler(Message);
             ControlsByHandle().erase(FHandle);
             FHandle = nullptr;
+            FDefWndProc = nullptr;
             return;
         }
         break;

@@ -377,9 +377,6 @@ void TCustomRichEdit20::DestroyWnd() {
         saved->SetPosition(0);
         FMemStream = std::move(saved);
     }
-    // The framework takes its procedure off the window before destroying it, so the
-    // control does here what it does on WM_DESTROY.
-    CloseOleObjects();
     TCustomMemo::DestroyWnd();
 }
 

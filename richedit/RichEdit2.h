@@ -544,8 +544,6 @@ private:
     void ReleaseSelectedObject();
     // Window creation with IncludeOLE: the object interface and our callback.
     void ConnectOle();
-    // What the window's end does: close the objects, release the object interface.
-    void CloseOleObjects();
     void DetachOleCallback();
     // Runs Action with OnChange and OnSelectionChange detached (and attached again after).
     void WithoutChangeEvents(const std::function<void()>& Action);

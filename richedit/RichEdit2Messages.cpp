@@ -271,9 +271,11 @@ void TCustomRichEdit20::HandleTextChange(TMessage& Message) {
     LastChangeEnd = selection.cpMax;
 }
 
-// A window destroyed from outside (its parent went first) still closes its objects.
+// Objects close while the window they live in still exists; the next window has its own
+// object interface.
 void TCustomRichEdit20::HandleDestroy(TMessage& Message) {
-    CloseOleObjects();
+    CloseEmbeddedObjects();
+    ReleaseInterface(FRichEditOle);
     TCustomMemo::WndProc(Message);
 }
 

@@ -254,13 +254,6 @@ void TCustomRichEdit20::CloseEmbeddedObjects() {
     }
 }
 
-// Objects close while the window they live in still exists; the next window has its own
-// object interface.
-void TCustomRichEdit20::CloseOleObjects() {
-    CloseEmbeddedObjects();
-    ReleaseInterface(FRichEditOle);
-}
-
 void TCustomRichEdit20::FreeVerbs() {
     delete FVerbMenu; // leaves the control's components as it goes
     FVerbMenu = nullptr;
