@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 namespace station {
 
@@ -23,12 +24,26 @@ std::uint64_t Number(std::string_view name, std::string_view text, std::uint64_t
     return value;
 }
 
+// A replay's speed factor: a positive decimal such as 1, 0.5 or 10.
+double Speed(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(value >= 0.001 && value <= 1'000'000))
+        throw UsageError(
+            "--speed wants a factor from 0.001 to 1000000 such as 0.5, 1 or 10, not '" +
+            std::string(text) + "'");
+    return value;
+}
+
 } // namespace
 
 Options ParseOptions(int argc, const char* const* argv) {
     Options o;
     bool rateGiven = false;
     bool patternGiven = false;
+    bool speedGiven = false;
+    std::vector<std::string> shaping; // options that a replay's recording decides instead
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         std::optional<std::string_view> inlineValue;
@@ -66,22 +81,28 @@ Options ParseOptions(int argc, const char* const* argv) {
                 throw UsageError("--pattern is counter, random or file, not '" + std::string(v) +
                                  "'");
             patternGiven = true;
+            shaping.push_back(name);
         } else if (name == "--seed") {
+            shaping.push_back(name);
             o.seed = static_cast<std::uint32_t>(Number(name, value(), 0, 0xFFFFFFFFu));
         } else if (name == "--file") {
             o.file = value();
             if (o.file.empty())
                 throw UsageError("--file needs a path");
+            shaping.push_back(name);
         } else if (name == "--block") {
+            shaping.push_back(name);
             o.block = static_cast<std::size_t>(Number(name, value(), 1, MaxBlock));
         } else if (name == "--rate") {
             o.rate = Number(name, value(), 1, 1'000'000'000'000ULL);
             rateGiven = true;
+            shaping.push_back(name);
         } else if (name == "--as-fast-as-possible") {
             flag();
             o.asFastAsPossible = true;
         } else if (name == "--bytes") {
             o.bytes = Number(name, value(), 0, UINT64_MAX);
+            shaping.push_back(name);
         } else if (name == "--end") {
             const std::string_view v = value();
             if (v == "close")
@@ -92,6 +113,13 @@ Options ParseOptions(int argc, const char* const* argv) {
                 o.end = EndMode::Stay;
             else
                 throw UsageError("--end is close, reset or stay, not '" + std::string(v) + "'");
+        } else if (name == "--replay") {
+            o.replay = value();
+            if (o.replay.empty())
+                throw UsageError("--replay needs a recording NAME");
+        } else if (name == "--speed") {
+            o.speed = Speed(value());
+            speedGiven = true;
         } else if (name == "--once") {
             flag();
             o.once = true;
@@ -113,6 +141,14 @@ Options ParseOptions(int argc, const char* const* argv) {
         throw UsageError("--file goes with --pattern file");
     if (rateGiven && o.asFastAsPossible)
         throw UsageError("--rate and --as-fast-as-possible exclude each other");
+    // A recording brings its own bytes, block sizes and times.
+    if (!o.replay.empty() && !shaping.empty())
+        throw UsageError("--replay and " + shaping.front() +
+                         " exclude each other (the recording decides what is sent and when)");
+    if (speedGiven && o.replay.empty())
+        throw UsageError("--speed goes with --replay");
+    if (speedGiven && o.asFastAsPossible)
+        throw UsageError("--speed and --as-fast-as-possible exclude each other");
     return o;
 }
 
@@ -141,7 +177,8 @@ Options:
   --file PATH              file whose bytes to send (implies --pattern file)
   --block N                bytes per send, 1 to 16777216 (default 64)
   --rate BYTES_PER_SECOND  average sending rate (default 256)
-  --as-fast-as-possible    send as fast as the monitor takes the bytes (no --rate)
+  --as-fast-as-possible    send as fast as the monitor takes the bytes (no --rate;
+                           with --replay: no spacing, no --speed)
   --bytes N                end after exactly N bytes (default: endless, or the
                            file's end)
   --end close|reset|stay   how the data ends (default close):
@@ -150,13 +187,20 @@ Options:
                                     delivered (the monitor sees ECONNRESET)
                              stay   send nothing more and wait for the monitor
                                     to leave
+  --replay NAME            send the recording NAME (NAME.bin/.csv or the series
+                           NAME.0001...) instead of a pattern: each read event as
+                           one block, at its recorded spacing from the start; a
+                           damaged recording is refused at start (not with
+                           --pattern, --seed, --file, --block, --rate, --bytes)
+  --speed X                replay X times as fast (0.001 to 1000000, default 1:
+                           the recorded spacing)
   --once                   exit when the first monitor has left
   -h, --help               this text
 
 Every monitor gets the pattern from its start. Values may also be written
 --option=value. SIGINT or SIGTERM closes the monitor's connection in order, prints
 its summary and ends the simulator. Exit status: 0 done, 1 could not listen or
-read the file, 2 bad command line.
+read the file or the recording, 2 bad command line.
 )";
 }
 

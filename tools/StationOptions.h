@@ -26,6 +26,10 @@ struct Options {
     EndMode end = EndMode::Close;
     bool once = false;
     bool help = false;
+    // A recording to send instead of a pattern: its read events as blocks, at their recorded
+    // spacing divided by speed (or as fast as possible).
+    std::string replay;
+    double speed = 1.0;
 };
 
 // A command line the simulator refuses; the text says why.

@@ -3,6 +3,7 @@
 // counter pattern, seeded random bytes or a file's bytes, at a given rate or as fast as it can.
 // `kelvor-station-sim --help` tells the whole command line.
 
+#include "capture/Recording.h"
 #include "tools/StationOptions.h"
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <linux/sockios.h>
 #include <memory>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <random>
 #include <string>
@@ -57,6 +59,10 @@ class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual std::size_t Fill(unsigned char* out, std::size_t n) = 0;
+    // A source with blocks of its own (a replay): the next block's size, 0 at the end...
+    virtual std::optional<std::size_t> NextBlock() { return std::nullopt; }
+    // ... and when it is due, counted from the start of the session.
+    virtual Clock::duration NextDue() { return {}; }
 };
 
 class CounterSource : public ByteSource {
@@ -108,11 +114,57 @@ private:
     int FFd;
 };
 
+// A recording's read events, one block each, due at their recorded time since the first
+// event divided by the speed. Every time is counted from the start, so a late send does not
+// push the ones after it.
+class ReplaySource : public ByteSource {
+public:
+    ReplaySource(const capture::RecordingReader& recording, double speed)
+        : FEvents(recording.Events()), FBytes(recording), FSpeed(speed) {}
+
+    std::optional<std::size_t> NextBlock() override {
+        return FNext < FEvents.size() ? FEvents[FNext].length : 0;
+    }
+    Clock::duration NextDue() override {
+        if (FNext >= FEvents.size())
+            return FLastDue;
+        const double micros =
+            static_cast<double>(FEvents[FNext].utcMicros - FEvents.front().utcMicros) / FSpeed;
+        // A recording clock that stepped back does not send an event before its predecessor.
+        FLastDue = std::max(FLastDue, std::chrono::duration_cast<Clock::duration>(
+                                          std::chrono::duration<double, std::micro>(micros)));
+        return FLastDue;
+    }
+    std::size_t Fill(unsigned char* out, std::size_t n) override {
+        try {
+            FBytes.Read(out, n);
+        } catch (const capture::RecordingError& e) {
+            std::fprintf(stderr, "replay: %s\n", e.what());
+            FNext = FEvents.size();
+            return 0;
+        }
+        ++FNext;
+        return n;
+    }
+
+private:
+    const std::vector<capture::ReadEvent>& FEvents;
+    capture::RecordingBytes FBytes;
+    double FSpeed;
+    std::size_t FNext = 0;
+    Clock::duration FLastDue{};
+};
+
+// The recording being replayed, checked once at start.
+std::unique_ptr<capture::RecordingReader> replayed;
+
 int OpenFile(const std::string& path) {
     return ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
 std::unique_ptr<ByteSource> MakeSource(const Options& o) {
+    if (replayed)
+        return std::make_unique<ReplaySource>(*replayed, o.speed);
     switch (o.pattern) {
     case Pattern::Counter:
         return std::make_unique<CounterSource>();
@@ -177,17 +229,24 @@ Summary SendData(int fd, ByteSource& source, const Options& o) {
         if (pending == offset && !dataEnded) {
             pending = offset = 0;
             const auto now = Clock::now();
+            const std::optional<std::size_t> own = source.NextBlock();
+            if (own) // a replay's block is due at its own time
+                due = start + source.NextDue();
             if (o.asFastAsPossible || now >= due) {
-                std::size_t want = o.block;
+                std::size_t want = own.value_or(o.block);
                 if (o.bytes)
                     want =
                         static_cast<std::size_t>(std::min<std::uint64_t>(want, *o.bytes - s.sent));
+                if (want > block.size())
+                    block.resize(want);
                 pending = want ? source.Fill(block.data(), want) : 0;
-                dataEnded = pending < o.block || (o.bytes && s.sent + pending == *o.bytes);
+                dataEnded = own ? pending == 0 || source.NextBlock() == std::size_t{0}
+                                : pending < o.block || (o.bytes && s.sent + pending == *o.bytes);
                 // After a stall (a monitor that stopped reading) keep the rate from here on
                 // instead of catching up with a burst.
-                due = std::max(due, now - std::chrono::seconds(1)) +
-                      std::chrono::duration_cast<Clock::duration>(perByte * pending);
+                if (!own)
+                    due = std::max(due, now - std::chrono::seconds(1)) +
+                          std::chrono::duration_cast<Clock::duration>(perByte * pending);
             }
         }
         if (pending == offset && dataEnded) {
@@ -346,6 +405,15 @@ int main(int argc, char** argv) {
     if (o.help) {
         std::fputs(HelpText(argv[0]).c_str(), stdout);
         return 0;
+    }
+    // A recording that cannot be replayed whole is refused now, not at the first monitor.
+    if (!o.replay.empty()) {
+        try {
+            replayed = std::make_unique<capture::RecordingReader>(o.replay);
+        } catch (const capture::RecordingError& e) {
+            std::fprintf(stderr, "cannot replay %s: %s\n", o.replay.c_str(), e.what());
+            return 1;
+        }
     }
     // A file that cannot be read is an error now, not at the first monitor.
     if (o.pattern == Pattern::File) {

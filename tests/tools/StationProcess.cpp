@@ -26,8 +26,11 @@ int MillisecondsUntil(Clock::time_point deadline) {
 
 } // namespace
 
-StationProcess::StationProcess(const std::vector<std::string>& args) {
-    std::vector<std::string> all{KELVOR_STATION_SIM};
+StationProcess::StationProcess(const std::vector<std::string>& args)
+    : StationProcess(KELVOR_STATION_SIM, args) {}
+
+StationProcess::StationProcess(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> all{program};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : all)

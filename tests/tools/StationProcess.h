@@ -16,6 +16,8 @@ using namespace std::chrono_literals;
 class StationProcess {
 public:
     explicit StationProcess(const std::vector<std::string>& args);
+    // Another program of ours (kelvor-capture) the same way.
+    StationProcess(const std::string& program, const std::vector<std::string>& args);
     ~StationProcess(); // kills a simulator that is still running
     StationProcess(const StationProcess&) = delete;
     StationProcess& operator=(const StationProcess&) = delete;

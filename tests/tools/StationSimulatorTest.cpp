@@ -80,10 +80,11 @@ TEST(StationSimulatorCommandLine, HelpNamesEveryOptionAndTheLoopbackRule) {
     const RunResult r = RunStation({"--help"});
     EXPECT_EQ(r.status, 0);
     for (const char* option :
-         {"--port",  "--pattern", "counter",   "random",  "file",
-          "--seed",  "--file",    "--block",   "--rate",  "--as-fast-as-possible",
-          "--bytes", "--end",     "close",     "reset",   "stay",
-          "--once",  "--help",    "127.0.0.1", "SIGTERM", "station listening on 127.0.0.1:PORT"})
+         {"--port",   "--pattern", "counter",   "random",  "file",
+          "--seed",   "--file",    "--block",   "--rate",  "--as-fast-as-possible",
+          "--bytes",  "--end",     "close",     "reset",   "stay",
+          "--once",   "--help",    "127.0.0.1", "SIGTERM", "station listening on 127.0.0.1:PORT",
+          "--replay", "--speed"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
@@ -109,6 +110,22 @@ TEST(StationSimulatorCommandLine, RefusesBadValuesContradictionsAndOtherAddresse
         {"--end", "later"},
         {"--once=yes"},
         {"--frobnicate"},
+        // A replay's recording decides bytes, blocks and times.
+        {"--replay", "rec", "--pattern", "random"},
+        {"--replay", "rec", "--file", "/etc/hostname"},
+        {"--replay", "rec", "--rate", "1000"},
+        {"--rate", "1000", "--replay", "rec"},
+        {"--replay", "rec", "--block", "64"},
+        {"--replay", "rec", "--seed", "5"},
+        {"--replay", "rec", "--bytes", "100"},
+        {"--replay", "rec", "--speed", "2", "--as-fast-as-possible"},
+        {"--replay", ""},
+        {"--speed", "2"},
+        {"--replay", "rec", "--speed", "0"},
+        {"--replay", "rec", "--speed", "-1"},
+        {"--replay", "rec", "--speed", "fast"},
+        {"--replay", "rec", "--speed", "inf"},
+        {"--replay", "rec", "--speed", "nan"},
     };
     for (const auto& args : refused) {
         const RunResult r = RunStation(args);
