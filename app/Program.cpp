@@ -2,6 +2,8 @@
 // window from its form data and runs the message loop until the window closes.
 
 #include "app/Main.h"
+#include "feed/FeedListener.h"
+#include "feed/FeedPaths.h"
 #include "framework/Application.h"
 
 #include <cstdio>
@@ -29,6 +31,15 @@ int main() {
     TApplication application;
     application.Initialize();
     application.CreateForm(Form1);
+    // Other programs of the same user may feed the view; without the socket (another monitor
+    // holds it, or its folder is not private) the monitor works as before.
+    feedsocket::FeedListener feed([] {
+        const TKelvorEdit20* view = Form1 ? Form1->KelvorEdit201 : nullptr;
+        return view && view->HandleAllocated() ? Form1->KelvorEdit201->Handle() : nullptr;
+    });
+    if (!feed.Listen(feedsocket::DefaultSocketPath()))
+        std::fprintf(stderr, "kelvor-monitor: no feed socket for other programs: %s\n",
+                     feed.ErrorText().c_str());
     application.Run();
     return 0;
 }
