@@ -38,15 +38,15 @@ function(kelvor_library name)
   target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE kelvor_warnings)
 endfunction()
 
-# kelvor_test(NAME SOURCES ... LIBS ...): a GoogleTest binary with the shared
+# kelvor_test(NAME SOURCES ... LIBS ... [PROPERTIES ...]): a GoogleTest binary with the shared
 # headless main (which also switches the socket layer's loopback guard on), registered with
-# CTest test by test.
+# CTest test by test; PROPERTIES are further CTest properties of every test (fixtures, locks).
 function(kelvor_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kelvor_test_support ${ARG_LIBS} GTest::gtest GTest::gmock kelvor_warnings)
   gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${ARG_PROPERTIES}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
