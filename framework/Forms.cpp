@@ -149,6 +149,7 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 TForm::~TForm() {
+    Destroying();
     *FAlive = false;
     if (OnDestroy)
         RunGuarded([this] { OnDestroy(this); });

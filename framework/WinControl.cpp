@@ -44,6 +44,7 @@ void RegisterFrameworkWindowClasses() {
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 
 TWinControl::~TWinControl() {
+    Destroying(); // the window goes for good: its text need not be kept
     // Children that are not owned by this control only lose their parent.
     while (!FControls.empty())
         FControls.back()->SetParent(nullptr);
@@ -153,8 +154,10 @@ void TWinControl::CreateHandle() {
 void TWinControl::DestroyWnd() {
     if (!FHandle)
         return;
-    // The window holds the text while it exists; keep it for the next window.
-    FText = FromWide(GetWindowText(FHandle));
+    // The window holds the text while it exists; keep it for the next window, if there will
+    // be one (a control that goes for good would copy a whole document only to drop it).
+    if (!ComponentState().Contains(csDestroying))
+        FText = FromWide(GetWindowText(FHandle));
     // Destroyed through our procedure, so that the control sees its WM_DESTROY as it would
     // when its parent goes first; WM_NCDESTROY then forgets the handle.
     DestroyWindow(FHandle);

@@ -89,7 +89,7 @@ TCustomRichEdit20::TCustomRichEdit20(TComponent* AOwner) : TCustomMemo(AOwner) {
 TCustomRichEdit20::~TCustomRichEdit20() {
     // The window goes first, while the lists and attributes it may call back into exist;
     // its content goes with it (nothing will re-create it).
-    FDestroying = true;
+    Destroying();
     try {
         DestroyHandle();
     } catch (...) {
@@ -368,7 +368,7 @@ void TCustomRichEdit20::CreateWnd() {
 }
 
 void TCustomRichEdit20::DestroyWnd() {
-    if (HandleAllocated() && !FDestroying) {
+    if (HandleAllocated() && !ComponentState().Contains(csDestroying)) {
         // The text and its formats live in the window only: keep them for the next one.
         auto saved = std::make_unique<TMemoryStream>();
         const std::uint8_t designing = ComponentState().Contains(csDesigning) ? 1 : 0;

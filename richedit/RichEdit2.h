@@ -580,7 +580,6 @@ private:
     bool FAutoVerbMenu = true;
     bool FIncludeOLE = false;
     bool FAllowInPlace = false;
-    bool FDestroying = false; // the window goes for good: no content to keep
     std::unique_ptr<TURLCollection> FCustomURLs;
     // What SuspendRedraw saw, for ResumeRedraw.
     int FSavedSelStart = 0;

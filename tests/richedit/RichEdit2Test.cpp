@@ -127,17 +127,28 @@ TEST_F(RichEditControlTest, ReCreatingTheWindowKeepsTextAndFormats) {
 }
 
 // Re-creation keeps the content by saving it; a control that goes away for good saves
-// nothing (a day of capture would be serialised only to be thrown away).
+// nothing and copies nothing (a day of capture would be serialised or copied only to be
+// thrown away).
 TEST_F(RichEditControlTest, OnlyARecreatedWindowSavesItsContent) {
     int saves = 0;
     edit_->OnSaveProgress = [&](TObject*, int, int) { ++saves; };
     edit_->Lines()->Add("content");
     edit_->SetHideScrollBars(!edit_->HideScrollBars());
     EXPECT_GT(saves, 0);
+    EXPECT_EQ(edit_->Lines()->Get(0), "content");
     saves = 0;
+    int textCopies = 0;
+    const HWND window = Window();
+    const WNDPROC previous = GetWindowProc(window);
+    SetWindowProc(window, [&textCopies, previous](HWND h, UINT m, WPARAM w, LPARAM l) {
+        if (m == WM_GETTEXT)
+            ++textCopies;
+        return CallWindowProc(previous, h, m, w, l);
+    });
     delete edit_;
     edit_ = nullptr;
     EXPECT_EQ(saves, 0);
+    EXPECT_EQ(textCopies, 0);
 }
 
 TEST_F(RichEditControlTest, PrintingPutsEveryCharacterOnPagesOnce) {
