@@ -77,7 +77,9 @@ std::string Numbered(const std::string& name, int number, const char* extension)
 
 std::string FormatUtc(std::int64_t utcMicros) {
     const std::int64_t seconds = FloorDiv(utcMicros, MicrosPerSecond);
-    const std::int64_t micros = utcMicros - seconds * MicrosPerSecond;
+    // Not utcMicros - seconds * MicrosPerSecond: near INT64_MIN that product overflows.
+    const std::int64_t micros =
+        (utcMicros % MicrosPerSecond + MicrosPerSecond) % MicrosPerSecond;
     const std::int64_t days = FloorDiv(seconds, SecondsPerDay);
     const std::int64_t ofDay = seconds - days * SecondsPerDay;
     std::int64_t year = 0;

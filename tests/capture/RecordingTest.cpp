@@ -92,6 +92,24 @@ TEST(RecordingTimes, ParseTakesBackEveryFormattedTimeAndNothingElse) {
     EXPECT_TRUE(ParseUtc("2024-02-29T23:59:59.999999Z", t));
 }
 
+// Times no clock gives still format, without overflowing on the way (the extremes are where
+// it would), and the text just past either end of the four-digit years is refused.
+TEST(RecordingTimes, FormatCoversEveryTimeAndParseOnlyFourDigitYears) {
+    constexpr std::int64_t min = INT64_MIN, max = INT64_MAX;
+    EXPECT_EQ(FormatUtc(min), "-290308-12-21T19:59:05.224192Z");
+    EXPECT_EQ(FormatUtc(min + 999'999), "-290308-12-21T19:59:06.224191Z");
+    EXPECT_EQ(FormatUtc(max), "294247-01-10T04:00:54.775807Z");
+    constexpr std::int64_t firstYear0 = -62'167'219'200'000'000;   // 0000-01-01T00:00:00Z
+    constexpr std::int64_t firstYear10000 = 253'402'300'800'000'000; // 10000-01-01T00:00:00Z
+    std::int64_t t = 0;
+    EXPECT_TRUE(ParseUtc(FormatUtc(firstYear0), t));
+    EXPECT_EQ(t, firstYear0);
+    EXPECT_FALSE(ParseUtc(FormatUtc(firstYear0 - 1), t)) << FormatUtc(firstYear0 - 1);
+    EXPECT_TRUE(ParseUtc(FormatUtc(firstYear10000 - 1), t));
+    EXPECT_EQ(FormatUtc(firstYear10000 - 1), "9999-12-31T23:59:59.999999Z");
+    EXPECT_FALSE(ParseUtc(FormatUtc(firstYear10000), t)) << FormatUtc(firstYear10000);
+}
+
 TEST_F(RecordingFiles, WriterAndReaderAgreeOnEveryEventAndByte) {
     const std::string name = Name();
     const std::string all = Write(name, {64, 1, 2048, 3});
