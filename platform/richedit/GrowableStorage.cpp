@@ -49,9 +49,6 @@ bool GrowableStorage::Grow(std::size_t bytes, std::size_t keepBytes) {
         void* range = ::mmap(nullptr, maxBytes_, PROT_NONE,
                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (range != MAP_FAILED) {
-            // Large pages: a document of hundreds of megabytes would otherwise take one page
-            // fault per 4 KB as it is first written, which costs more than the copying itself.
-            ::madvise(range, maxBytes_, MADV_HUGEPAGE);
             std::byte* old = data_;
             const std::size_t oldCapacity = capacity_;
             data_ = static_cast<std::byte*>(range);
