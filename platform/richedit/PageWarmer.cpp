@@ -6,8 +6,9 @@
 namespace {
 
 // Pages are faulted in this many bytes at a time, so a storage that forgets its requests
-// waits for one step at most.
-constexpr std::size_t Step = std::size_t(2) << 20;
+// waits for one step at most. Steps of 2 MB held the UI thread up for longer (longest timer
+// gap while station data flows about 25 ms, against 16-18 ms with these).
+constexpr std::size_t Step = std::size_t(256) << 10;
 
 } // namespace
 
