@@ -1,21 +1,17 @@
 #include "platform/ole/StorageFormat.h"
 
+#include "platform/LittleEndian.h"
+
 #include <cstring>
 
 namespace {
 
 constexpr char Magic[8] = {'K', 'V', 'S', 'T', 'G', '\x01', '\r', '\n'};
 
-void PutU32(StorageBytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        out.push_back(BYTE(v >> (8 * i)));
-    }
-}
-
-void PutU64(StorageBytes& out, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) {
-        out.push_back(BYTE(v >> (8 * i)));
-    }
+template <class T> void Put(StorageBytes& out, T v) {
+    BYTE bytes[sizeof(T)];
+    PutLittleEndian(bytes, v);
+    out.insert(out.end(), std::begin(bytes), std::end(bytes));
 }
 
 class Reader {
@@ -30,26 +26,12 @@ public:
         at_ += n;
         return true;
     }
-    bool U32(std::uint32_t& v) {
+    template <class T> bool Number(T& v) {
         const BYTE* p = nullptr;
-        if (!Take(4, p)) {
+        if (!Take(sizeof(T), p)) {
             return false;
         }
-        v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= std::uint32_t(p[i]) << (8 * i);
-        }
-        return true;
-    }
-    bool U64(std::uint64_t& v) {
-        const BYTE* p = nullptr;
-        if (!Take(8, p)) {
-            return false;
-        }
-        v = 0;
-        for (int i = 0; i < 8; ++i) {
-            v |= std::uint64_t(p[i]) << (8 * i);
-        }
+        v = GetLittleEndian<T>(p);
         return true;
     }
 
@@ -69,14 +51,13 @@ bool ValidElementName(std::u16string_view name) {
 
 StorageBytes EncodeStorage(const StorageElements& elements) {
     StorageBytes out(std::begin(Magic), std::end(Magic));
-    PutU32(out, std::uint32_t(elements.size()));
+    Put(out, std::uint32_t(elements.size()));
     for (const auto& [name, data] : elements) {
-        PutU32(out, std::uint32_t(name.size()));
+        Put(out, std::uint32_t(name.size()));
         for (char16_t c : name) {
-            out.push_back(BYTE(c & 0xFF));
-            out.push_back(BYTE(c >> 8));
+            Put(out, c);
         }
-        PutU64(out, data->size());
+        Put(out, std::uint64_t(data->size()));
         out.insert(out.end(), data->begin(), data->end());
     }
     return out;
@@ -87,7 +68,7 @@ std::optional<StorageElements> DecodeStorage(const StorageBytes& bytes) {
     const BYTE* magic = nullptr;
     std::uint32_t count = 0;
     if (!in.Take(sizeof Magic, magic) || std::memcmp(magic, Magic, sizeof Magic) != 0 ||
-        !in.U32(count)) {
+        !in.Number(count)) {
         return std::nullopt;
     }
     StorageElements elements;
@@ -95,17 +76,17 @@ std::optional<StorageElements> DecodeStorage(const StorageBytes& bytes) {
         // Each entry takes at least 14 bytes, so a huge count fails here, not in a loop.
         std::uint32_t nameLength = 0;
         const BYTE* nameBytes = nullptr;
-        if (in.Left() < 14 || !in.U32(nameLength) || nameLength == 0 ||
+        if (in.Left() < 14 || !in.Number(nameLength) || nameLength == 0 ||
             nameLength > MaxElementName || !in.Take(std::size_t(nameLength) * 2, nameBytes)) {
             return std::nullopt;
         }
         std::u16string name;
         for (std::uint32_t k = 0; k < nameLength; ++k) {
-            name.push_back(char16_t(nameBytes[2 * k] | nameBytes[2 * k + 1] << 8));
+            name.push_back(GetLittleEndian<char16_t>(nameBytes + 2 * k));
         }
         std::uint64_t size = 0;
         const BYTE* data = nullptr;
-        if (!ValidElementName(name) || !in.U64(size) || size > in.Left() ||
+        if (!ValidElementName(name) || !in.Number(size) || size > in.Left() ||
             !in.Take(std::size_t(size), data)) {
             return std::nullopt;
         }
