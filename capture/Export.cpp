@@ -12,7 +12,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace capture {
@@ -80,16 +79,11 @@ void WriteRtf(const RecordingReader& reader, const std::string& file, ProgressLi
     lines->SaveToFile(file);
 }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 } // namespace
 
 int Export(const ExportOptions& options) {
     const RecordingReader reader(options.name); // refuses a damaged recording before writing
-    if (!options.force && Exists(options.file))
+    if (!options.force && FileExists(options.file))
         throw RecordingError(options.file + " exists; not replacing it (--force would)");
     // Written beside the target and renamed into place when complete: a failure leaves neither
     // a half-written export nor a damaged earlier file.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace capture {
@@ -32,9 +33,12 @@ inline constexpr const char* CsvHeader = "offset,length,utc";
 // "2026-12-08T18:26:52.123456Z"
 std::string FormatUtc(std::int64_t utcMicros);
 // The inverse of FormatUtc; false for anything else (no other layout, no out-of-range field).
-bool ParseUtc(const std::string& text, std::int64_t& utcMicros);
+bool ParseUtc(std::string_view text, std::int64_t& utcMicros);
 // Microseconds since the Unix epoch, now.
 std::int64_t UtcMicrosNow();
+
+// Whether anything (a file, a folder, ...) is at path.
+bool FileExists(const std::string& path);
 
 // The file names of a recording: NAME.bin/NAME.csv, or part `number` (from 1) of a rotated one.
 std::string BinName(const std::string& name, int number = 0);

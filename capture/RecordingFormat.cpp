@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace capture {
 
@@ -54,7 +55,7 @@ void PutDigits(char* out, std::int64_t value, int width) {
 }
 
 // Reads width decimal digits; false if any is not a digit.
-bool GetDigits(const std::string& text, std::size_t at, int width, std::int64_t& value) {
+bool GetDigits(std::string_view text, std::size_t at, int width, std::int64_t& value) {
     value = 0;
     for (int i = 0; i < width; ++i) {
         const char c = text[at + static_cast<std::size_t>(i)];
@@ -105,7 +106,7 @@ std::string FormatUtc(std::int64_t utcMicros) {
     return text;
 }
 
-bool ParseUtc(const std::string& text, std::int64_t& utcMicros) {
+bool ParseUtc(std::string_view text, std::int64_t& utcMicros) {
     static constexpr char layout[] = "0000-00-00T00:00:00.000000Z";
     if (text.size() != sizeof layout - 1)
         return false;
@@ -141,6 +142,11 @@ std::string BinName(const std::string& name, int number) {
 
 std::string CsvName(const std::string& name, int number) {
     return Numbered(name, number, ".csv");
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
 }
 
 } // namespace capture

@@ -12,11 +12,6 @@ namespace capture {
 
 namespace {
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 std::uint64_t FileSize(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
@@ -84,8 +79,8 @@ private:
 } // namespace
 
 RecordingReader::RecordingReader(const std::string& name) {
-    const bool single = Exists(BinName(name)) || Exists(CsvName(name));
-    const bool series = Exists(BinName(name, 1)) || Exists(CsvName(name, 1));
+    const bool single = FileExists(BinName(name)) || FileExists(CsvName(name));
+    const bool series = FileExists(BinName(name, 1)) || FileExists(CsvName(name, 1));
     if (single && series)
         throw RecordingError(name + ": both " + BinName(name) + " and " + BinName(name, 1) +
                              " exist; move one of the recordings away");
@@ -98,9 +93,9 @@ RecordingReader::RecordingReader(const std::string& name) {
     }
     for (int part = 1;; ++part) {
         const std::string bin = BinName(name, part), csv = CsvName(name, part);
-        if (!Exists(bin) && !Exists(csv)) {
+        if (!FileExists(bin) && !FileExists(csv)) {
             // A later part after a missing one would be bytes silently left out.
-            if (Exists(BinName(name, part + 1)) || Exists(CsvName(name, part + 1)))
+            if (FileExists(BinName(name, part + 1)) || FileExists(CsvName(name, part + 1)))
                 throw RecordingError(bin + ": missing, but " + BinName(name, part + 1) +
                                      " follows it");
             break;
@@ -110,9 +105,9 @@ RecordingReader::RecordingReader(const std::string& name) {
 }
 
 void RecordingReader::ReadPart(const std::string& bin, const std::string& csv) {
-    if (!Exists(bin))
+    if (!FileExists(bin))
         throw RecordingError(bin + ": missing (" + csv + " indexes it)");
-    if (!Exists(csv))
+    if (!FileExists(csv))
         throw RecordingError(csv + ": missing (the index of " + bin + ")");
     const std::uint64_t binSize = FileSize(bin);
     const std::uint64_t start = FTotal;
@@ -127,7 +122,7 @@ void RecordingReader::ReadPart(const std::string& bin, const std::string& csv) {
         ReadEvent e{};
         if (comma2 == std::string_view::npos || !Field(line.substr(0, comma1), e.offset) ||
             !Field(line.substr(comma1 + 1, comma2 - comma1 - 1), e.length) ||
-            !ParseUtc(std::string(line.substr(comma2 + 1)), e.utcMicros))
+            !ParseUtc(line.substr(comma2 + 1), e.utcMicros))
             throw RecordingError(where() +
                                  "not a row OFFSET,LENGTH,YYYY-MM-DDTHH:MM:SS.ffffffZ: \"" +
                                  std::string(line.substr(0, 80)) + "\"");

@@ -8,7 +8,6 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace capture {
@@ -90,11 +89,6 @@ namespace {
 constexpr std::size_t BinBuffer = 1 << 20;
 constexpr std::size_t CsvBuffer = 1 << 16;
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
 } // namespace
 
 RecordingWriter::RecordingWriter(const std::string& name, std::uint64_t rotateBytes)
@@ -102,7 +96,7 @@ RecordingWriter::RecordingWriter(const std::string& name, std::uint64_t rotateBy
     // Either layout of an earlier recording of this name would be damaged or shadowed by ours.
     for (const std::string& path :
          {BinName(name), CsvName(name), BinName(name, 1), CsvName(name, 1)})
-        if (Exists(path))
+        if (FileExists(path))
             throw RecordingError(path + " exists; not replacing an earlier recording");
     OpenPart();
 }

@@ -102,15 +102,13 @@ int main(int argc, char** argv) {
     if (path.empty())
         path = feedsocket::DefaultSocketPath();
 
-    sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path)
+    const std::optional<sockaddr_un> address = feedsocket::UnixAddress(path);
+    if (!address)
         return Fail(ExitUsage, "socket path too long: " + path);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return Fail(ExitNoMonitor, std::string("socket: ") + std::strerror(errno));
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
         return Fail(ExitNoMonitor,
                     "no monitor is listening at " + path + " (" + std::strerror(errno) + ")");
 

@@ -89,12 +89,10 @@ bool FeedListener::Listen(const std::string& path) {
         Close();
         return false;
     };
-    sockaddr_un address{};
-    if (path.empty() || path.size() >= sizeof address.sun_path)
+    const std::optional<sockaddr_un> address = UnixAddress(path);
+    if (!address)
         return fail("feed socket path '" + path + "' is empty or too long for a socket");
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (std::string why = PrepareFolder(folder); !why.empty())
+    if (std::string why = PrepareFolder(FolderOf(path)); !why.empty())
         return fail(why);
 
     // Whoever holds the lock owns the path; the kernel drops it when its monitor dies.
@@ -119,9 +117,7 @@ bool FeedListener::Listen(const std::string& path) {
     FListenFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (FListenFd < 0)
         return fail(Errno("socket"));
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    if (::bind(FListenFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    if (::bind(FListenFd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) != 0)
         return fail(Errno(path.c_str()));
     // The folder already keeps others out; the socket's own bits say the same on their own.
     if (::chmod(path.c_str(), 0600) != 0 || ::lstat(path.c_str(), &st) != 0)

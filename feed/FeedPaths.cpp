@@ -18,14 +18,23 @@ std::string Octal(mode_t mode) {
     return text;
 }
 
-std::string Parent(const std::string& path) {
+} // namespace
+
+std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-} // namespace
+std::optional<sockaddr_un> UnixAddress(const std::string& path) {
+    sockaddr_un address{};
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return std::nullopt;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return address;
+}
 
 std::string DefaultFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -59,7 +68,7 @@ std::string PrepareFolder(const std::string& folder) {
         return folder + " has permissions " + Octal(st.st_mode) + "; only 0700 keeps it private";
     // Someone who may write into the parent could rename our folder away and put theirs in its
     // place between this check and the bind, unless the parent is sticky (as /tmp is).
-    const std::string parent = Parent(folder);
+    const std::string parent = FolderOf(folder);
     struct stat up {};
     if (::stat(parent.c_str(), &up) != 0)
         return parent + ": " + std::strerror(errno);

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <sys/un.h>
 
 namespace feedsocket {
 
@@ -19,6 +20,11 @@ namespace feedsocket {
 std::string DefaultFolder();
 // DefaultFolder() + "/feed": where the monitor listens and the command connects by default.
 std::string DefaultSocketPath();
+
+// The folder a socket path lies in ("." for a bare name).
+std::string FolderOf(const std::string& path);
+// The socket address of path; nullopt when it is empty or too long for one.
+std::optional<sockaddr_un> UnixAddress(const std::string& path);
 
 // Creates folder (0700) when missing and checks it as above. Empty when it is safe to use,
 // else why it is not.

@@ -16,6 +16,7 @@
 // Run: fuzz_feed -dict=fuzz/feed.dict -max_total_time=60 fuzz/corpus/feed
 
 #include "feed/FeedListener.h"
+#include "feed/FeedPaths.h"
 #include "feed/FeedProtocol.h"
 
 #include <QCoreApplication>
@@ -177,9 +178,7 @@ template <typename Done> bool PumpUntil(Done done) {
 }
 
 int Connect() {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, SocketPath.c_str(), SocketPath.size() + 1);
+    const sockaddr_un address = feedsocket::UnixAddress(SocketPath).value();
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     Require(fd >= 0, "a client socket");
     Require(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0,

@@ -15,18 +15,6 @@
 
 namespace feedtest {
 
-namespace {
-
-sockaddr_un AddressOf(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() < sizeof address.sun_path)
-        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return address;
-}
-
-} // namespace
-
 FeedRun RunFeed(const std::vector<std::string>& args, const std::string& input,
                 std::chrono::milliseconds limit) {
     QProcess process;
@@ -74,7 +62,7 @@ std::string Chars(const std::string& text) {
 }
 
 RawClient::RawClient(const std::string& path) {
-    const sockaddr_un address = AddressOf(path);
+    const sockaddr_un address = feedsocket::UnixAddress(path).value();
     FFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (FFd >= 0 &&
         ::connect(FFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -126,7 +114,7 @@ bool RawClient::AwaitClosed(std::chrono::milliseconds limit) {
 }
 
 int ExchangeAsUser(const std::string& path, uid_t uid, const std::string& bytes) {
-    const sockaddr_un address = AddressOf(path);
+    const sockaddr_un address = feedsocket::UnixAddress(path).value();
     const pid_t pid = ::fork();
     if (pid == 0) {
         // Only calls that are safe in the child of a threaded process.
@@ -158,7 +146,7 @@ int ExchangeAsUser(const std::string& path, uid_t uid, const std::string& bytes)
 }
 
 bool LeaveAbandonedSocket(const std::string& path) {
-    const sockaddr_un address = AddressOf(path);
+    const sockaddr_un address = feedsocket::UnixAddress(path).value();
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     const bool bound =
         fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
