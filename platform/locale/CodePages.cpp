@@ -4,6 +4,7 @@
 
 #include "platform/locale/LocaleData.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -377,6 +378,17 @@ std::u16string AnsiToWide(const std::string& text, UINT codePage) {
     if (!Decode(ActualCodePage(codePage), false, text.data(), text.size(), result, error))
         SetLastError(error);
     return result;
+}
+
+bool AnsiToWideChecked(const std::string& text, UINT codePage, std::u16string& wide) {
+    wide = AnsiToWide(text, codePage);
+    if (!wide.empty() || text.empty())
+        return true;
+    if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+        wide.assign(text.begin(), text.end());
+        return true;
+    }
+    return false;
 }
 
 std::string WideToAnsi(const std::u16string& text, UINT codePage) {

@@ -80,6 +80,9 @@ DWORD CharUpperBuffW(WCHAR* text, DWORD length);
 DWORD CharLowerBuffW(WCHAR* text, DWORD length);
 
 std::u16string AnsiToWide(const std::string& text, UINT codePage = CP_ACP);
+// AnsiToWide for text that must not be lost: false when the code page has no converter here and
+// the text is not plain ASCII (which reads the same in every code page).
+bool AnsiToWideChecked(const std::string& text, UINT codePage, std::u16string& wide);
 std::string WideToAnsi(const std::u16string& text, UINT codePage = CP_ACP);
 
 // --- locale information --------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "platform/ole/SampleObject.h"
 
+#include "platform/LittleEndian.h"
 #include "platform/ole/ObjectClasses.h"
 
 #include <QPainter>
@@ -280,20 +281,17 @@ HRESULT SampleObject::Load(IStorage* storage) {
     if (bytes.size() % 2 != 0) {
         return STG_E_INVALIDHEADER;
     }
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     std::u16string text;
     for (std::size_t i = 0; i < bytes.size(); i += 2) {
-        text.push_back(char16_t(static_cast<unsigned char>(bytes[i]) |
-                                static_cast<unsigned char>(bytes[i + 1]) << 8));
+        text.push_back(GetLittleEndian<char16_t>(data + i));
     }
     // The extent is optional: older saves and other writers may leave it out.
     std::string extent;
     if (SUCCEEDED(ReadStream(storage, ExtentStream, extent)) && extent.size() == 8) {
         const auto at = [&extent](std::size_t i) {
-            std::uint32_t v = 0;
-            for (std::size_t k = 0; k < 4; ++k) {
-                v |= std::uint32_t(static_cast<unsigned char>(extent[i + k])) << (8 * k);
-            }
-            return LONG(v);
+            return LONG(GetLittleEndian<std::uint32_t>(
+                reinterpret_cast<const unsigned char*>(extent.data()) + i));
         };
         if (at(0) > 0 && at(4) > 0) {
             extent_ = {at(0), at(4)};
@@ -308,18 +306,16 @@ HRESULT SampleObject::Save(IStorage* storage, BOOL) {
     if (!storage) {
         return E_POINTER;
     }
-    std::string bytes;
-    for (char16_t c : text_) {
-        bytes.push_back(char(c & 0xFF));
-        bytes.push_back(char(c >> 8));
+    std::string bytes(text_.size() * 2, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(bytes.data());
+    for (std::size_t i = 0; i < text_.size(); ++i) {
+        PutLittleEndian(out + 2 * i, text_[i]);
     }
     HRESULT hr = WriteStream(storage, ContentsStream, bytes.data(), ULONG(bytes.size()));
     if (SUCCEEDED(hr)) {
-        char extent[8];
-        for (std::size_t k = 0; k < 4; ++k) {
-            extent[k] = char(std::uint32_t(extent_.cx) >> (8 * k));
-            extent[4 + k] = char(std::uint32_t(extent_.cy) >> (8 * k));
-        }
+        unsigned char extent[8];
+        PutLittleEndian(extent, std::uint32_t(extent_.cx));
+        PutLittleEndian(extent + 4, std::uint32_t(extent_.cy));
         hr = WriteStream(storage, ExtentStream, extent, sizeof extent);
     }
     if (SUCCEEDED(hr)) {

@@ -13,20 +13,14 @@ constexpr std::size_t Step = std::size_t(256) << 10;
 } // namespace
 
 PageWarmer& PageWarmer::Instance() {
-    static PageWarmer warmer;
-    return warmer;
+    // Never destroyed: a storage that is itself a static may give its range back during the
+    // process's exit, after any static warmer would have gone. Its thread ends with the process.
+    static PageWarmer* const warmer = new PageWarmer;
+    return *warmer;
 }
 
-PageWarmer::PageWarmer() : thread_([this] { Run(); }) {}
-
-PageWarmer::~PageWarmer() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-        cancel_ = true;
-    }
-    work_.notify_all();
-    thread_.join();
+PageWarmer::PageWarmer() : thread_([this] { Run(); }) {
+    thread_.detach();
 }
 
 void PageWarmer::Warm(const void* owner, std::byte* begin, std::size_t bytes) {
@@ -46,17 +40,14 @@ void PageWarmer::Forget(const void* owner) {
     if (running_ == owner) {
         cancel_ = true;
         idle_.wait(lock, [this, owner] { return running_ != owner; });
-        cancel_ = stop_;
+        cancel_ = false;
     }
 }
 
 void PageWarmer::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        work_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-        if (stop_) {
-            return;
-        }
+        work_.wait(lock, [this] { return !queue_.empty(); });
         const Request request = queue_.front();
         queue_.pop_front();
         running_ = request.owner;

@@ -30,7 +30,7 @@ public:
 
 private:
     PageWarmer();
-    ~PageWarmer();
+    ~PageWarmer() = delete;
     void Run();
 
     struct Request {
@@ -45,6 +45,5 @@ private:
     std::deque<Request> queue_;
     const void* running_ = nullptr; // the owner whose request is being worked on
     bool cancel_ = false;           // stop the running request at its next step
-    bool stop_ = false;
     std::thread thread_;
 };

@@ -393,16 +393,11 @@ void RtfParser::FlushBytes() {
 }
 
 std::u16string RtfParser::DecodeBytes(const std::string& bytes, UINT codePage) {
-    // Only a failed conversion turns bytes into nothing.
-    std::u16string out = AnsiToWide(bytes, codePage);
-    if (!out.empty() || bytes.empty()) {
-        return out;
+    std::u16string out;
+    if (!AnsiToWideChecked(bytes, codePage, out)) {
+        Fail(RICHEDIT_ERROR_NOTRANSLATION);
     }
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; })) {
-        return std::u16string(bytes.begin(), bytes.end()); // ASCII reads in any code page
-    }
-    Fail(RICHEDIT_ERROR_NOTRANSLATION);
-    return {};
+    return out;
 }
 
 int RtfParser::UnicodeUnit(long long param) {

@@ -104,20 +104,6 @@ void WriteText(const RichEditDocument& doc, std::int64_t start, std::int64_t end
     emit(true);
 }
 
-// 8-bit text as UTF-16; false when the code page has no converter here, which would
-// otherwise drop the text without a word.
-bool DecodeText(const std::string& data, UINT codePage, std::u16string& text) {
-    text = AnsiToWide(data, codePage);
-    if (!text.empty() || data.empty()) {
-        return true;
-    }
-    if (std::all_of(data.begin(), data.end(), [](char c) { return (c & 0x80) == 0; })) {
-        text.assign(data.begin(), data.end()); // ASCII reads in any code page
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 LRESULT StreamOut(const RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream,
@@ -207,7 +193,7 @@ StreamInOutcome StreamIn(RichEditDocument& doc, WPARAM flags, EDITSTREAM& stream
             }
         } else if (data.size() >= 3 && data.compare(0, 3, "\xEF\xBB\xBF") == 0) {
             text = AnsiToWide(data.substr(3), CP_UTF8);
-        } else if (!DecodeText(data, TextCodePage(flags), text)) {
+        } else if (!AnsiToWideChecked(data, TextCodePage(flags), text)) {
             stream.dwError = RICHEDIT_ERROR_NOTRANSLATION;
             return outcome;
         }

@@ -11,8 +11,8 @@
 #include "platform/richedit/RichEdit.h"
 #include "platform/winsock/Winsock.h"
 #include "richedit/RichEdit2.h"
+#include "tests/platform/winsock/LoopbackPeer.h"
 #include "tests/soak/Probes.h"
-#include "tests/soak/RefusedPort.h"
 #include "tests/soak/StreamCheck.h"
 #include "tests/support/Headless.h"
 #include "tests/support/Pump.h"
@@ -274,7 +274,7 @@ bool Soak::Stream(SessionKind kind) {
 bool Soak::Refused() {
     Session s;
     s.kind = SessionKind::Refused;
-    s.port = soak::RefusedPort();
+    s.port = loopback::UnusedPort();
     const std::uint64_t disconnects = FDisconnects;
     Connect(s.port);
     const bool ended = testsupport::PumpUntil([&] { return FDisconnects > disconnects; }, 10s);
