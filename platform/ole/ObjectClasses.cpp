@@ -150,11 +150,7 @@ HRESULT SaveObjectToLockBytes(IOleObject* object, ILockBytes** lockBytes) {
     }
     ComPtr<ILockBytes> bytes;
     ComPtr<IStorage> storage;
-    HRESULT hr = CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Put());
-    if (SUCCEEDED(hr)) {
-        hr = StgCreateDocfileOnILockBytes(
-            bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.Put());
-    }
+    HRESULT hr = CreateMemoryStorage(storage.Put(), bytes.Put());
     if (SUCCEEDED(hr)) {
         hr = persist->Save(storage.Get(), FALSE);
     }

@@ -374,6 +374,9 @@ HRESULT CreateILockBytesOnHGlobal(HGLOBAL hGlobal, BOOL deleteOnRelease, ILockBy
 // A new, empty compound document on lock bytes; STGM_CREATE replaces what they held.
 HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD reserved,
                                      IStorage** storage);
+// A new, empty compound document on new lock bytes in memory, which go with the document (and
+// with *lockBytes, when asked for).
+HRESULT CreateMemoryStorage(IStorage** storage, ILockBytes** lockBytes = nullptr);
 // The compound document that lock bytes hold.
 HRESULT StgOpenStorageOnILockBytes(ILockBytes* lockBytes, DWORD mode, IStorage** storage);
 

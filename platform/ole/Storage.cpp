@@ -221,6 +221,26 @@ HRESULT HandStorage(ILockBytes* lockBytes, DWORD mode, StorageElements elements,
 
 } // namespace
 
+HRESULT CreateMemoryStorage(IStorage** storage, ILockBytes** lockBytes) {
+    if (!storage) {
+        return STG_E_INVALIDPOINTER;
+    }
+    *storage = nullptr;
+    if (lockBytes) {
+        *lockBytes = nullptr;
+    }
+    ComPtr<ILockBytes> bytes;
+    HRESULT hr = CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Put());
+    if (SUCCEEDED(hr)) {
+        hr = StgCreateDocfileOnILockBytes(
+            bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage);
+    }
+    if (SUCCEEDED(hr) && lockBytes) {
+        *lockBytes = bytes.Detach();
+    }
+    return hr;
+}
+
 HRESULT StgCreateDocfileOnILockBytes(ILockBytes* lockBytes, DWORD mode, DWORD, IStorage** storage) {
     if (!storage || !lockBytes) {
         return STG_E_INVALIDPOINTER;

@@ -201,12 +201,7 @@ HRESULT RichEditControl::InsertNewObject(IOleObject* object, LONG cp) {
     if (callback_) {
         hr = callback_->GetNewStorage(storage.Put());
     } else {
-        ComPtr<ILockBytes> bytes;
-        hr = CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.Put());
-        if (SUCCEEDED(hr)) {
-            hr = StgCreateDocfileOnILockBytes(
-                bytes.Get(), STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.Put());
-        }
+        hr = CreateMemoryStorage(storage.Put());
     }
     if (SUCCEEDED(hr) && !storage) {
         hr = E_FAIL;
