@@ -18,6 +18,7 @@
 #include "feed/FeedListener.h"
 #include "feed/FeedPaths.h"
 #include "feed/FeedProtocol.h"
+#include "fuzz/Property.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -41,13 +42,6 @@
 using feedwire::FeedStatus;
 
 namespace {
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property broken: %s\n", what);
-        std::abort();
-    }
-}
 
 std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |

@@ -22,6 +22,7 @@
 // Run: fuzz_recording -dict=fuzz/recording.dict -max_total_time=60 fuzz/corpus/recording
 
 #include "capture/Recording.h"
+#include "fuzz/Property.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -73,13 +74,6 @@ void Put(const std::string& path, std::string_view bytes) {
 std::string Get(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "property broken: %s\n", what);
-        std::abort();
-    }
 }
 
 std::vector<std::string_view> Split(std::string_view text, char at) {

@@ -43,15 +43,6 @@ Bytes Counter(std::size_t n) {
     return v;
 }
 
-// What the simulator's random pattern sends for a seed.
-Bytes SeededRandom(std::uint32_t seed, std::size_t n) {
-    std::mt19937 engine(seed);
-    Bytes v(n);
-    for (auto& b : v)
-        b = std::uint8_t(engine());
-    return v;
-}
-
 // The recording's bytes and its events as bit lines.
 struct Loaded {
     Bytes bytes;
@@ -164,7 +155,7 @@ TEST_F(CaptureProgram, RecordsTheReadEventsTheMonitorShowsAndExportsWhatItSaves)
     EXPECT_TRUE(Contains(rec.err, "Server at " + at + " disconnected\n"));
 
     const Loaded recorded = Load(name);
-    EXPECT_EQ(recorded.bytes, SeededRandom(seed, 1600));
+    EXPECT_EQ(recorded.bytes, stationtest::RandomPatternBytes(seed, 1600));
     EXPECT_EQ(recorded.events.size(), 25u);
 
     OpenMonitor();

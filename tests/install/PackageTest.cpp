@@ -26,14 +26,7 @@ namespace fs = std::filesystem;
 
 // Skips where a checking tool is missing, but fails under CI, which installs it.
 #define KELVOR_REQUIRE_TOOL(tool, package)                                                         \
-    do {                                                                                           \
-        if (QStandardPaths::findExecutable(tool).isEmpty()) {                                      \
-            if (testsupport::UnderCi()) {                                                          \
-                FAIL() << tool " is missing under CI (make test installs " package ")";            \
-            }                                                                                      \
-            GTEST_SKIP() << tool " (" package ") is not installed";                                \
-        }                                                                                          \
-    } while (false)
+    KELVOR_REQUIRE_PROGRAM(!QStandardPaths::findExecutable(tool).isEmpty(), tool, package)
 
 namespace {
 

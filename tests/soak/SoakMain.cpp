@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <random>
 #include <string_view>
 
 namespace {
@@ -107,15 +106,6 @@ Options Parse(int argc, char** argv) {
             throw std::runtime_error("unknown option '" + std::string(name) + "'");
     }
     return o;
-}
-
-// What the simulator sends for a seed: its random pattern is mt19937, one byte per draw.
-std::vector<std::uint8_t> StationBytes(std::uint32_t seed, std::uint64_t count) {
-    std::mt19937 engine(seed);
-    std::vector<std::uint8_t> bytes(count);
-    for (auto& b : bytes)
-        b = static_cast<std::uint8_t>(engine());
-    return bytes;
 }
 
 double Mb(std::uint64_t bytes) {
@@ -345,7 +335,7 @@ bool Soak::Verify(std::uint64_t& saved, std::uint64_t& shown) {
     SendMessage(FForm->KelvorEdit201->Handle(), EM_SETTARGETDEVICE, 0, 1);
     take(Lines(), shown);
     for (std::size_t i = 0; i < FSessions.size(); ++i)
-        FSessions[i].bytes = StationBytes(FSent[i].first, FSent[i].second);
+        FSessions[i].bytes = stationtest::RandomPatternBytes(FSent[i].first, FSent[i].second);
     const soak::CheckResult result = soak::CheckCapture(FSessions, lines);
     for (const auto& e : result.errors)
         Problem(e);

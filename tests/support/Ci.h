@@ -19,3 +19,14 @@ inline bool UnderCi() {
 }
 
 } // namespace testsupport
+
+// Skips the test when an outside program it needs is not available, and fails it under CI.
+#define KELVOR_REQUIRE_PROGRAM(available, what, package)                                          \
+    do {                                                                                           \
+        if (!(available)) {                                                                        \
+            if (testsupport::UnderCi()) {                                                          \
+                FAIL() << what << " is missing under CI (make test installs " << package << ")";   \
+            }                                                                                      \
+            GTEST_SKIP() << what << " (" << package << ") is not installed";                       \
+        }                                                                                          \
+    } while (false)

@@ -27,11 +27,4 @@ std::string PdfText(const std::string& path);
 // In a test body: skips the test where pdftotext is missing, but fails it under CI, which
 // installs it.
 #define KELVOR_REQUIRE_PDFTOTEXT()                                                                 \
-    do {                                                                                           \
-        if (!testsupport::PdfToTextAvailable()) {                                                  \
-            if (testsupport::UnderCi()) {                                                          \
-                FAIL() << "pdftotext is missing under CI (make test installs poppler-utils)";      \
-            }                                                                                      \
-            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";                          \
-        }                                                                                          \
-    } while (false)
+    KELVOR_REQUIRE_PROGRAM(testsupport::PdfToTextAvailable(), "pdftotext", "poppler-utils")

@@ -22,13 +22,5 @@ std::string LibreOfficeText(const std::string& path);
 // In a test body: skips the test where LibreOffice is missing, but fails it under CI, which
 // installs it (nothing else would check that other programs read our files).
 #define KELVOR_REQUIRE_LIBREOFFICE()                                                               \
-    do {                                                                                           \
-        if (!testsupport::LibreOfficeAvailable()) {                                                \
-            if (testsupport::UnderCi()) {                                                          \
-                FAIL() << "LibreOffice (soffice) is not installed, so nothing checks that other "  \
-                          "programs read our RTF; CI must have it (make test installs "            \
-                          "libreoffice-writer-nogui)";                                             \
-            }                                                                                      \
-            GTEST_SKIP() << "LibreOffice (soffice) is not installed";                              \
-        }                                                                                          \
-    } while (false)
+    KELVOR_REQUIRE_PROGRAM(testsupport::LibreOfficeAvailable(), "LibreOffice (soffice)",          \
+                           "libreoffice-writer-nogui")

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <random>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -14,6 +15,14 @@
 extern char** environ;
 
 namespace stationtest {
+
+std::vector<std::uint8_t> RandomPatternBytes(std::uint32_t seed, std::size_t count) {
+    std::mt19937 engine(seed);
+    std::vector<std::uint8_t> bytes(count);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(engine());
+    return bytes;
+}
 
 namespace {
 

@@ -13,6 +13,10 @@ namespace stationtest {
 
 using namespace std::chrono_literals;
 
+// The first count bytes the simulator sends with --pattern random --seed seed: its generator is
+// mt19937, one byte per draw, which the standard specifies exactly.
+std::vector<std::uint8_t> RandomPatternBytes(std::uint32_t seed, std::size_t count);
+
 class StationProcess {
 public:
     explicit StationProcess(const std::vector<std::string>& args);
