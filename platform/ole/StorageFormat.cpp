@@ -9,9 +9,9 @@ namespace {
 constexpr char Magic[8] = {'K', 'V', 'S', 'T', 'G', '\x01', '\r', '\n'};
 
 template <class T> void Put(StorageBytes& out, T v) {
-    BYTE bytes[sizeof(T)];
-    PutLittleEndian(bytes, v);
-    out.insert(out.end(), std::begin(bytes), std::end(bytes));
+    const std::size_t at = out.size();
+    out.resize(at + sizeof(T));
+    PutLittleEndian(out.data() + at, v);
 }
 
 class Reader {
