@@ -5,12 +5,18 @@
 
 #include "tests/support/Headless.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 inline void PrepareBenchmarkProcess() {
     testsupport::PrepareHeadlessProcess("kelvor-bench-runtime");
+}
+
+// Wall-clock seconds since start.
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 // The process's resident set in bytes, from /proc/self/statm.

@@ -22,10 +22,6 @@
 
 namespace {
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 // The monitor's conversion over the bytes in blocks of a typical read (64 KiB); the best of
 // three passes.
 double OursMBps(const std::vector<std::uint8_t>& bytes) {
@@ -39,7 +35,7 @@ double OursMBps(const std::vector<std::uint8_t>& bytes) {
             const std::string line = BitLine(bytes.data() + at, n);
             check += std::size_t(line[std::size_t(n) * 8 - 1]);
         }
-        best = std::max(best, double(bytes.size()) / Seconds(start) / 1e6);
+        best = std::max(best, double(bytes.size()) / SecondsSince(start) / 1e6);
     }
     return check > 0 ? best : 0;
 }
@@ -58,7 +54,7 @@ double ToolMBps(const QString& tool, const QStringList& arguments, const QString
     if (!process.waitForFinished(600000) || process.exitCode() != 0) {
         return -1;
     }
-    return double(size) / Seconds(start) / 1e6;
+    return double(size) / SecondsSince(start) / 1e6;
 }
 
 std::string ToolCell(const char* name, double mbps) {

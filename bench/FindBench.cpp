@@ -32,10 +32,6 @@ const std::string Sync32 = "11101011100100000111011010010011";
 const std::string Sync16 = "1110101110010000";
 const std::string Byte8 = "10010011";
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 // Random bytes with the sync word planted every 64 KiB plus a few bits, so its copies fall at
 // every bit offset and often across read events; returns how many were planted.
 std::size_t WriteRecording(const std::string& name, std::size_t bytesTotal,
@@ -76,7 +72,7 @@ Searched Search(const capture::RecordingReader& recording, const std::string& pa
                                      ++matches;
                                      events += m.event;
                                  });
-        const double gbps = double(recording.TotalBytes()) / Seconds(start) / 1e9;
+        const double gbps = double(recording.TotalBytes()) / SecondsSince(start) / 1e9;
         result.gbps = std::max(result.gbps, events >= matches ? gbps : 0);
         result.matches = matches;
     }
@@ -112,7 +108,7 @@ double Timed(const QString& program, const QStringList& arguments, QByteArray* o
     if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() > 1)
         return -1;
-    const double seconds = Seconds(start);
+    const double seconds = SecondsSince(start);
     if (output)
         *output = process.readAllStandardOutput();
     return seconds;

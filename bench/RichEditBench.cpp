@@ -143,10 +143,6 @@ DWORD FeedIn(DWORD_PTR cookie, BYTE* buffer, LONG cb, LONG* pcb) {
 double streamOutMBps = 0;
 double streamInMBps = 0;
 
-double Seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
 // About megabytes MB of bit lines.
 std::unique_ptr<Control> BitDocument(int megabytes = 100) {
     auto control = std::make_unique<Control>();
@@ -171,7 +167,7 @@ void BM_RtfStreamOut(benchmark::State& state) {
         EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&sink), 0, CollectOut};
         const auto start = std::chrono::steady_clock::now();
         SendMessage(control->hwnd(), EM_STREAMOUT, SF_RTF, reinterpret_cast<LPARAM>(&es));
-        seconds += Seconds(start);
+        seconds += SecondsSince(start);
         bytes = sink.data.size();
         if (es.dwError != 0) {
             state.SkipWithError("stream-out failed");
@@ -197,7 +193,7 @@ void BM_RtfStreamIn(benchmark::State& state) {
         EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&sink), 0, FeedIn};
         const auto start = std::chrono::steady_clock::now();
         SendMessage(target.hwnd(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
-        seconds += Seconds(start);
+        seconds += SecondsSince(start);
         if (es.dwError != 0) {
             state.SkipWithError("stream-in failed");
         }
@@ -244,7 +240,7 @@ void BM_RtfStreamInPeakMemory(benchmark::State& state) {
         EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&sink), 0, FeedIn};
         const auto start = std::chrono::steady_clock::now();
         SendMessage(target.hwnd(), EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
-        state.SetIterationTime(Seconds(start));
+        state.SetIterationTime(SecondsSince(start));
         const double peak = double(PeakResidentBytes() - before);
         const double document =
             double(RichEditControlOf(target.hwnd())->Document().FootprintBytes());
@@ -285,7 +281,7 @@ std::string LibreOfficeLoads() {
                       {"-env:UserInstallation=file://" + folder.filePath("profile"), "--headless",
                        "--convert-to", "txt:Text (encoded):UTF8", "--outdir", folder.path(), file});
         const bool done = process.waitForFinished(300000) && process.exitCode() == 0;
-        cell += done ? Cell(" %d MB in %.1f s,", megabytes, Seconds(start))
+        cell += done ? Cell(" %d MB in %.1f s,", megabytes, SecondsSince(start))
                      : Cell(" %d MB failed,", megabytes);
     }
     cell.pop_back();

@@ -91,10 +91,6 @@ private:
     const TCustomRichEdit20* edit_;
 };
 
-double Seconds(std::chrono::steady_clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
 // The same work in a QTextDocument: every word of URL characters formatted, a URL blue,
 // underlined and an anchor, any other word plain.
 double PeerSeconds(const std::string& text, int& links) {
@@ -125,7 +121,7 @@ double PeerSeconds(const std::string& text, int& links) {
         links += isUrl ? 1 : 0;
     }
     cursor.endEditBlock();
-    return Seconds(std::chrono::steady_clock::now() - start);
+    return SecondsSince(start);
 }
 
 } // namespace
@@ -154,7 +150,7 @@ int main(int argc, char** argv) {
     edit->Widget()->installEventFilter(&paints);
     const auto start = std::chrono::steady_clock::now();
     edit->ColorURLs(0, edit->TextLength());
-    const double ours = Seconds(std::chrono::steady_clock::now() - start);
+    const double ours = SecondsSince(start);
     const int paintsAfterScan = paints.total - paints.during;
 
     // Check the work was done: count the stretches of link text.

@@ -122,7 +122,7 @@ void BM_AppendCharQPlainTextEdit(benchmark::State& state) {
                 edit->moveCursor(QTextCursor::End);
                 edit->insertPlainText(chars[i & 1]);
             }
-            iteration += Since(start);
+            iteration += SecondsSince(start);
             if (edit->document()->characterCount() != base + Batch) {
                 state.SkipWithError("a character went missing");
                 break;
@@ -232,7 +232,7 @@ void BM_PaintScreenQPlainTextEdit(benchmark::State& state) {
             const auto start = Clock::now();
             edit->viewport()->repaint();
             if (round >= 0) {
-                times.push_back(Since(start));
+                times.push_back(SecondsSince(start));
             }
             ProcessEvents();
         }
@@ -277,10 +277,10 @@ RewrapRun PaintWhileRewrapping(ViewWindow& window, int width) {
     std::vector<double> paints;
     const auto start = Clock::now();
     MoveWindow(window.Hwnd(), 0, 0, outer, ViewHeight, TRUE);
-    while (Since(start) < 120) {
+    while (SecondsSince(start) < 120) {
         const auto turn = Clock::now();
         ProcessEvents();
-        run.longestTurn = std::max(run.longestTurn, Since(turn));
+        run.longestTurn = std::max(run.longestTurn, SecondsSince(turn));
         const double paint = window.TimedRepaint();
         if (run.paints == 10) {
             Snapshot(window.Widget(), width < WrapWidth ? "rewrap-narrower" : "rewrap-wider");
@@ -294,7 +294,7 @@ RewrapRun PaintWhileRewrapping(ViewWindow& window, int width) {
             break;
         }
     }
-    run.seconds = Since(start);
+    run.seconds = SecondsSince(start);
     run.medianPaint = Median(paints);
     return run;
 }

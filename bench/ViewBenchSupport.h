@@ -2,6 +2,7 @@
 // What the view benchmarks share: clocks, the summary of figures, the monitor's bit text and
 // font, and a real rich edit window with its view (and a QPlainTextEdit as the peer).
 
+#include "BenchProcess.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichEditControl.h"
 #include "platform/winsock/Winsock.h"
@@ -41,10 +42,6 @@ constexpr int HundredMegabyteLines = 100 * 1000 * 1000 / (LineLength + 1);
 // Characters the view lays out per turn of the event loop during a re-wrap (ControlView.cpp).
 constexpr std::int64_t ViewRewrapBudget = 1 << 20;
 
-inline double Since(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 inline double ThreadCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -56,7 +53,7 @@ inline double ThreadCpuSeconds() {
 struct Stopwatch {
     Clock::time_point wall = Clock::now();
     double cpu = ThreadCpuSeconds();
-    double Wall() const { return Since(wall); }
+    double Wall() const { return SecondsSince(wall); }
     double Cpu() const { return ThreadCpuSeconds() - cpu; }
 };
 
@@ -273,7 +270,7 @@ public:
         const int before = paints_;
         const auto start = Clock::now();
         widget->repaint();
-        const double s = Since(start);
+        const double s = SecondsSince(start);
         return paints_ == before ? -1.0 : s;
     }
 
@@ -292,7 +289,7 @@ inline std::unique_ptr<ViewWindow> WindowWithLines(int lines, double* seconds = 
         window->Append(BitLines()[std::size_t(i) % BitLines().size()].c_str());
     }
     if (seconds) {
-        *seconds = Since(start);
+        *seconds = SecondsSince(start);
     }
     window->ScrollToEnd();
     return window;

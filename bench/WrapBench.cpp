@@ -84,7 +84,7 @@ void BM_WrapOursStepwise(benchmark::State& state) {
         for (bool more = true; more; ++steps) {
             const auto stepStart = Clock::now();
             more = lines.RewrapSome(ViewRewrapBudget);
-            longestStep = std::max(longestStep, Since(stepStart));
+            longestStep = std::max(longestStep, SecondsSince(stepStart));
         }
         const double s = watch.Wall();
         cpu += watch.Cpu();
@@ -179,7 +179,7 @@ void BM_WrapQPlainTextEdit(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = Clock::now();
         edit->setPlainText(text);
-        const double set = Since(start);
+        const double set = SecondsSince(start);
         // The layout is lazy: asking for each block's rectangle lays every block out.
         const Stopwatch watch;
         QTextDocument* doc = edit->document();
@@ -228,7 +228,7 @@ void BM_LayoutMemory(benchmark::State& state) {
         LayoutFixture f(HundredMegabyteLines);
         const auto start = Clock::now();
         f.doc.Lines().SetBreaker(&f.layout);
-        state.SetIterationTime(Since(start));
+        state.SetIterationTime(SecondsSince(start));
         const double chars = double(f.doc.Length());
         const double layout = double(f.doc.Lines().LayoutFootprintBytes());
         const double document = double(f.doc.FootprintBytes());
