@@ -3,6 +3,7 @@
 // each subcommand's arguments (kept apart from running them, so it can be tested alone).
 
 #include "capture/BitSearch.h"
+#include "capture/CommandLine.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -12,10 +13,7 @@
 namespace capture {
 
 // A command line we refuse (exit status 2); the text says why.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using UsageError = commandline::UsageError;
 
 // A byte count with an optional K, M or G suffix (powers of 1024): "4096", "64K", "1G". At least 1.
 std::uint64_t ParseSize(const std::string& option, const std::string& text);

@@ -1,5 +1,6 @@
 #include "tools/StationOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <vector>
@@ -44,93 +45,78 @@ Options ParseOptions(int argc, const char* const* argv) {
     bool patternGiven = false;
     bool speedGiven = false;
     std::vector<std::string> shaping; // options that a replay's recording decides instead
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        std::optional<std::string_view> inlineValue;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        const std::string name(arg);
-        auto value = [&]() -> std::string_view {
-            if (inlineValue)
-                return *inlineValue;
-            if (i + 1 >= argc)
-                throw UsageError(name + " needs a value");
-            return argv[++i];
-        };
-        auto flag = [&] {
-            if (inlineValue)
-                throw UsageError(name + " takes no value");
-        };
-
-        if (name == "--help" || name == "-h") {
-            flag();
-            o.help = true;
-        } else if (name == "--port") {
-            o.port = static_cast<int>(Number(name, value(), 0, 65535));
-        } else if (name == "--pattern") {
-            const std::string_view v = value();
-            if (v == "counter")
-                o.pattern = Pattern::Counter;
-            else if (v == "random")
-                o.pattern = Pattern::Random;
-            else if (v == "file")
-                o.pattern = Pattern::File;
-            else
-                throw UsageError("--pattern is counter, random or file, not '" + std::string(v) +
-                                 "'");
-            patternGiven = true;
-            shaping.push_back(name);
-        } else if (name == "--seed") {
-            shaping.push_back(name);
-            o.seed = static_cast<std::uint32_t>(Number(name, value(), 0, 0xFFFFFFFFu));
-        } else if (name == "--file") {
-            o.file = value();
-            if (o.file.empty())
-                throw UsageError("--file needs a path");
-            shaping.push_back(name);
-        } else if (name == "--block") {
-            shaping.push_back(name);
-            o.block = static_cast<std::size_t>(Number(name, value(), 1, MaxBlock));
-        } else if (name == "--rate") {
-            o.rate = Number(name, value(), 1, 1'000'000'000'000ULL);
-            rateGiven = true;
-            shaping.push_back(name);
-        } else if (name == "--as-fast-as-possible") {
-            flag();
-            o.asFastAsPossible = true;
-        } else if (name == "--bytes") {
-            o.bytes = Number(name, value(), 0, UINT64_MAX);
-            shaping.push_back(name);
-        } else if (name == "--end") {
-            const std::string_view v = value();
-            if (v == "close")
-                o.end = EndMode::Close;
-            else if (v == "reset")
-                o.end = EndMode::Reset;
-            else if (v == "stay")
-                o.end = EndMode::Stay;
-            else
-                throw UsageError("--end is close, reset or stay, not '" + std::string(v) + "'");
-        } else if (name == "--replay") {
-            o.replay = value();
-            if (o.replay.empty())
-                throw UsageError("--replay needs a recording NAME");
-        } else if (name == "--speed") {
-            o.speed = Speed(value());
-            speedGiven = true;
-        } else if (name == "--once") {
-            flag();
-            o.once = true;
-        } else if (name == "--host" || name == "--address" || name == "--bind" ||
-                   name == "--listen" || name == "--interface") {
-            throw UsageError("the simulator listens on 127.0.0.1 only; " + name +
-                             " cannot change that");
-        } else {
-            throw UsageError("unknown option '" + name + "'");
-        }
-    }
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
+    const auto positional =
+        commandline::Parse(args, [&](const std::string& name, auto value, auto flag) {
+            if (name == "--help" || name == "-h") {
+                flag();
+                o.help = true;
+            } else if (name == "--port") {
+                o.port = static_cast<int>(Number(name, value(), 0, 65535));
+            } else if (name == "--pattern") {
+                const std::string v = value();
+                if (v == "counter")
+                    o.pattern = Pattern::Counter;
+                else if (v == "random")
+                    o.pattern = Pattern::Random;
+                else if (v == "file")
+                    o.pattern = Pattern::File;
+                else
+                    throw UsageError("--pattern is counter, random or file, not '" +
+                                     std::string(v) + "'");
+                patternGiven = true;
+                shaping.push_back(name);
+            } else if (name == "--seed") {
+                shaping.push_back(name);
+                o.seed = static_cast<std::uint32_t>(Number(name, value(), 0, 0xFFFFFFFFu));
+            } else if (name == "--file") {
+                o.file = value();
+                if (o.file.empty())
+                    throw UsageError("--file needs a path");
+                shaping.push_back(name);
+            } else if (name == "--block") {
+                shaping.push_back(name);
+                o.block = static_cast<std::size_t>(Number(name, value(), 1, MaxBlock));
+            } else if (name == "--rate") {
+                o.rate = Number(name, value(), 1, 1'000'000'000'000ULL);
+                rateGiven = true;
+                shaping.push_back(name);
+            } else if (name == "--as-fast-as-possible") {
+                flag();
+                o.asFastAsPossible = true;
+            } else if (name == "--bytes") {
+                o.bytes = Number(name, value(), 0, UINT64_MAX);
+                shaping.push_back(name);
+            } else if (name == "--end") {
+                const std::string v = value();
+                if (v == "close")
+                    o.end = EndMode::Close;
+                else if (v == "reset")
+                    o.end = EndMode::Reset;
+                else if (v == "stay")
+                    o.end = EndMode::Stay;
+                else
+                    throw UsageError("--end is close, reset or stay, not '" + std::string(v) + "'");
+            } else if (name == "--replay") {
+                o.replay = value();
+                if (o.replay.empty())
+                    throw UsageError("--replay needs a recording NAME");
+            } else if (name == "--speed") {
+                o.speed = Speed(value());
+                speedGiven = true;
+            } else if (name == "--once") {
+                flag();
+                o.once = true;
+            } else if (name == "--host" || name == "--address" || name == "--bind" ||
+                       name == "--listen" || name == "--interface") {
+                throw UsageError("the simulator listens on 127.0.0.1 only; " + name +
+                                 " cannot change that");
+            } else {
+                throw UsageError("unknown option '" + name + "'");
+            }
+        });
+    if (!positional.empty())
+        throw UsageError("unknown option '" + positional.front() + "'");
 
     // A file given alone means "send this file"; a contradiction is refused rather than guessed.
     if (!o.file.empty() && !patternGiven)

@@ -1,6 +1,8 @@
 #pragma once
 // The station simulator's command line: what to send, how fast, and how to end.
 
+#include "capture/CommandLine.h"
+
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -33,10 +35,7 @@ struct Options {
 };
 
 // A command line the simulator refuses; the text says why.
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+using UsageError = commandline::UsageError;
 
 // Throws UsageError for anything unknown, malformed, out of range or contradictory.
 Options ParseOptions(int argc, const char* const* argv);
