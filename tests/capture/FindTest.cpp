@@ -6,8 +6,8 @@
 
 #include "tests/capture/BitReference.h"
 #include "tests/support/Files.h"
+#include "tests/support/Program.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <random>
@@ -79,24 +79,12 @@ std::string Lines(const capture::RecordingReader& recording, const std::string& 
     return lines;
 }
 
-struct ProgramRun {
-    int status = -1;
-    std::string out, err;
-};
+using testsupport::ProgramRun;
 
 ProgramRun Capture(const QString& folder, const QStringList& args, const QString& stdoutFile = {}) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    if (!stdoutFile.isEmpty())
-        process.setStandardOutputFile(stdoutFile);
-    process.start(KELVOR_CAPTURE, args);
-    ProgramRun run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = process.readAllStandardOutput().toStdString();
-    run.err = process.readAllStandardError().toStdString();
-    return run;
+    return testsupport::RunProgram(
+        KELVOR_CAPTURE, args,
+        {.workingDirectory = folder, .stdoutFile = stdoutFile, .limit = std::chrono::seconds(30)});
 }
 
 class FindTest : public ::testing::Test {

@@ -5,8 +5,8 @@
 
 #include "tests/support/Ci.h"
 #include "tests/support/Files.h"
+#include "tests/support/Program.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -30,33 +30,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Ran {
-    int status = -1; // -1: did not start, crashed or timed out
-    std::string out, err;
-};
+using Ran = testsupport::ProgramRun;
 
 Ran RunProgram(const std::string& program, const QStringList& args,
                const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.start(QString::fromStdString(program), args);
-    Ran ran;
-    if (!process.waitForStarted(10000)) {
-        ran.err = "could not start " + program;
-        return ran;
-    }
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        ran.err = program + " did not finish within a minute";
-        return ran;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
-        ran.status = process.exitCode();
-    ran.out = process.readAllStandardOutput().toStdString();
-    ran.err = process.readAllStandardError().toStdString();
-    return ran;
+    return testsupport::RunProgram(program, args, {.environment = env});
 }
 
 std::vector<std::string> Programs() {

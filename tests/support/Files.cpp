@@ -1,6 +1,7 @@
 #include "tests/support/Files.h"
 
-#include <QProcess>
+#include "tests/support/Program.h"
+
 #include <QStandardPaths>
 #include <cctype>
 #include <fstream>
@@ -42,15 +43,12 @@ bool PdfToTextAvailable() {
 }
 
 std::string PdfText(const std::string& path) {
-    QProcess process;
-    process.start(QStandardPaths::findExecutable("pdftotext"),
-                  {"-enc", "UTF-8", QString::fromStdString(path), "-"});
-    if (!process.waitForFinished(60000))
-        throw std::runtime_error("pdftotext did not finish within a minute");
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        throw std::runtime_error("pdftotext failed: " +
-                                 process.readAllStandardError().toStdString());
-    return process.readAllStandardOutput().toStdString();
+    const ProgramRun run =
+        RunProgram(QStandardPaths::findExecutable("pdftotext").toStdString(),
+                   {"-enc", "UTF-8", QString::fromStdString(path), "-"});
+    if (run.status != 0)
+        throw std::runtime_error("pdftotext failed: " + run.err);
+    return run.out;
 }
 
 } // namespace testsupport
