@@ -9,6 +9,7 @@
 
 #include "framework/Streams.h"
 #include "richedit/WStrList.h"
+#include "tests/richedit/MemoryWideStrings.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,24 +18,9 @@
 
 namespace {
 
-class TFuzzWideStrings : public TWideStrings {
-public:
-    std::u16string GetW(int Index) const override { return FItems.at(size_t(Index)); }
-    int Count() const override { return int(FItems.size()); }
-    void Clear() override { FItems.clear(); }
-    void Delete(int Index) override { FItems.erase(FItems.begin() + Index); }
-    void Insert(int Index, const std::u16string& S) override {
-        FItems.insert(FItems.begin() + Index, S);
-    }
-    const std::vector<std::u16string>& Items() const { return FItems; }
-
-private:
-    std::vector<std::u16string> FItems;
-};
-
-std::size_t TextUnits(const TFuzzWideStrings& list) {
+std::size_t TextUnits(const TMemoryWideStrings& list) {
     std::size_t n = 0;
-    for (const std::u16string& line : list.Items()) {
+    for (const std::u16string& line : list.Lines()) {
         if (line.find_first_of(u"\r\n") != std::u16string::npos) {
             std::abort(); // a line never holds a break
         }
@@ -51,7 +37,7 @@ void FromStream(const std::uint8_t* data, std::size_t size) {
     TMemoryStream stream;
     stream.WriteBuffer(data, std::int64_t(size));
     stream.SetPosition(0);
-    TFuzzWideStrings list;
+    TMemoryWideStrings list;
     list.LoadFromStream(stream);
 
     // Units after a mark of either order; a last odd byte is no unit.
@@ -71,16 +57,16 @@ void FromStream(const std::uint8_t* data, std::size_t size) {
     TMemoryStream saved;
     list.SaveToStream(saved);
     saved.SetPosition(0);
-    TFuzzWideStrings again;
+    TMemoryWideStrings again;
     again.LoadFromStream(saved);
-    if (again.Items() != list.Items()) {
+    if (again.Lines() != list.Lines()) {
         std::abort();
     }
 }
 
 void FromValue(const std::uint8_t* data, std::size_t size) {
     const std::string value(reinterpret_cast<const char*>(data), size);
-    TFuzzWideStrings list;
+    TMemoryWideStrings list;
     list.ReadWideStringsValue(value);
 
     std::size_t expected = 0;
@@ -95,9 +81,9 @@ void FromValue(const std::uint8_t* data, std::size_t size) {
         std::abort();
     }
 
-    TFuzzWideStrings again;
+    TMemoryWideStrings again;
     again.ReadWideStringsValue(list.WideStringsValue());
-    if (again.Items() != list.Items()) {
+    if (again.Lines() != list.Lines()) {
         std::abort();
     }
 }
