@@ -1,7 +1,5 @@
 #include "platform/richedit/GrowableStorage.h"
 
-#include "platform/richedit/PageWarmer.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +23,6 @@ GrowableStorage::~GrowableStorage() {
 
 void GrowableStorage::Release() {
     if (reservedBytes_ != 0) {
-        PageWarmer::Instance().Forget(this);
         ::munmap(data_, reservedBytes_);
     } else {
         std::free(data_);
@@ -55,7 +52,7 @@ bool GrowableStorage::Grow(std::size_t bytes, std::size_t keepBytes) {
             reservedBytes_ = maxBytes_;
             capacity_ = 0;
             if (!GrowReserved(bytes)) {
-                ::munmap(range, maxBytes_); // nothing was queued: the commit failed
+                ::munmap(range, maxBytes_);
                 data_ = old;
                 capacity_ = oldCapacity;
                 reservedBytes_ = 0;
@@ -96,9 +93,6 @@ bool GrowableStorage::GrowReserved(std::size_t bytes) {
     if (::mprotect(data_ + capacity_, target - capacity_, PROT_READ | PROT_WRITE) != 0) {
         return false;
     }
-    // The caller writes up to bytes now; the rest of the step is faulted in meanwhile.
-    const std::size_t needed = std::max(capacity_, RoundUp(bytes, CommitStep));
-    PageWarmer::Instance().Warm(this, data_ + needed, target - needed);
     capacity_ = target;
     return true;
 }

@@ -2,20 +2,15 @@
 // runs, and the line index, each checked against a plain model through long random edit
 // sequences.
 
-#include "platform/richedit/GrowableStorage.h"
 #include "platform/richedit/LineIndex.h"
 #include "platform/richedit/Partitioning.h"
 #include "platform/richedit/RunStyles.h"
 #include "platform/richedit/SplitVector.h"
 
 #include <algorithm>
-#include <chrono>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
-#include <sys/mman.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -61,62 +56,6 @@ TEST(SplitVector, GrowsPastTheReservationThresholdInPlace) {
     EXPECT_EQ(buffer.ValueAt(buffer.Length() - 1), u'1');
     // Committed memory stays near the content (no doubling).
     EXPECT_LT(buffer.FootprintBytes(), std::size_t(buffer.Length()) * 2 * 5 / 4 + (4 << 20));
-}
-
-// Whether this kernel faults pages in on request (Linux 5.14 and later).
-bool KernelPopulatesPages() {
-    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
-    void* probe = ::mmap(nullptr, page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    const bool ok = probe != MAP_FAILED && ::madvise(probe, page, MADV_POPULATE_WRITE) == 0;
-    if (probe != MAP_FAILED) {
-        ::munmap(probe, page);
-    }
-    return ok;
-}
-
-bool Resident(const std::byte* begin, std::size_t bytes) {
-    const std::size_t page = std::size_t(::sysconf(_SC_PAGESIZE));
-    std::vector<unsigned char> pages(bytes / page);
-    if (::mincore(const_cast<std::byte*>(begin), bytes, pages.data()) != 0) {
-        return false;
-    }
-    return std::all_of(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; });
-}
-
-// The pages a large storage commits ahead are faulted in behind the owner's back; what the
-// owner writes meanwhile stays as written, and storages that go while their pages are being
-// warmed take the warmer's requests with them.
-TEST(GrowableStorage, PagesCommittedAheadAreWarmedWithoutChangingTheirContent) {
-    if (!KernelPopulatesPages()) {
-        GTEST_SKIP() << "this kernel does not fault pages in on request";
-    }
-    constexpr std::size_t MB = std::size_t(1) << 20;
-    GrowableStorage storage(std::size_t(1) << 30);
-    ASSERT_TRUE(storage.Grow(64 * MB, 0));
-    ASSERT_TRUE(storage.Grow(65 * MB, 64 * MB)); // commits 72 MB: 66 to 72 are warmed
-    ASSERT_GE(storage.Capacity(), 72 * MB);
-    std::byte* data = storage.Data();
-    // Written while the warmer works on 66 to 72 MB; 70 to 72 MB is left to the warmer alone.
-    for (std::size_t i = 64 * MB; i < 70 * MB; i += 4096) {
-        data[i] = std::byte(i / 4096);
-    }
-    bool warmed = false;
-    for (int tries = 0; tries < 500 && !warmed; ++tries) {
-        warmed = Resident(data + 70 * MB, 2 * MB);
-        if (!warmed) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    EXPECT_TRUE(warmed);
-    for (std::size_t i = 64 * MB; i < 70 * MB; i += 4096) {
-        ASSERT_EQ(data[i], std::byte(i / 4096)) << "offset " << i;
-    }
-
-    for (int i = 0; i < 20; ++i) {
-        GrowableStorage brief(std::size_t(1) << 30);
-        ASSERT_TRUE(brief.Grow(160 * MB, 0));
-        ASSERT_TRUE(brief.Grow(161 * MB, 0)); // 162 to 180 MB queued, released at once
-    }
 }
 
 // Plain model: a vector of starts.
